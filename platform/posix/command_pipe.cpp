@@ -1,0 +1,161 @@
+// The command pipe on POSIX systems: a SOCK_SEQPACKET Unix-domain socket in the abstract namespace,
+// so one send is one message and the name vanishes with its last holder. The listener never
+// blocks; accepted connections are served one at a time, later clients wait in the listen queue
+// with their messages kept.
+#include "platform/command_pipe.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "platform/posix/local_socket.h"
+
+namespace {
+
+struct PosixCommandPipe {
+    bool m_bInUse;
+    int m_nListener;
+    int m_nConnection; // -1 while no client is being served
+};
+
+// One pipe is all the module ever holds; a few more let tests run pipes side by side. Static
+// slots keep pipe handling off the heap.
+constexpr int MAX_COMMAND_PIPES = 8;
+PosixCommandPipe g_CommandPipes[MAX_COMMAND_PIPES];
+
+PosixCommandPipe* PipeFromHandle(CommandPipeHandle hPipe) {
+    for (PosixCommandPipe& pipe : g_CommandPipes) {
+        if (&pipe == hPipe && pipe.m_bInUse) {
+            return &pipe;
+        }
+    }
+    return nullptr;
+}
+
+void CloseDescriptor(int nDescriptor) {
+    // Linux releases the descriptor even when close reports EINTR, so it is never retried.
+    close(nDescriptor);
+}
+
+// Takes the next queued client that runs as our own user (or root); others are closed unread.
+int AcceptTrustedClient(int nListener) {
+    for (;;) {
+        int nClient = accept4(nListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (nClient < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            return -1;
+        }
+        if (PeerIsTrusted(nClient)) {
+            return nClient;
+        }
+        CloseDescriptor(nClient);
+    }
+}
+
+// A zero-byte receive is either an empty message or the end of the connection; only the socket's
+// hang-up state tells them apart.
+bool PeerHasHungUp(int nConnection) {
+    pollfd poller{};
+    poller.fd = nConnection;
+    poller.events = POLLIN | POLLRDHUP;
+    if (poll(&poller, 1, 0) <= 0) {
+        return false;
+    }
+    bool bHungUp = (poller.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
+    return bHungUp && (poller.revents & POLLIN) == 0;
+}
+
+} // namespace
+
+CommandPipeHandle CreateCommandPipe(const char* pszName) {
+    PosixCommandPipe* pFree = nullptr;
+    for (PosixCommandPipe& pipe : g_CommandPipes) {
+        if (!pipe.m_bInUse) {
+            pFree = &pipe;
+            break;
+        }
+    }
+    sockaddr_un address{};
+    socklen_t nAddressLength = 0;
+    if (pFree == nullptr || !MakeAbstractAddress(pszName, &address, &nAddressLength)) {
+        return INVALID_COMMAND_PIPE_HANDLE;
+    }
+
+    int nListener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (nListener < 0) {
+        return INVALID_COMMAND_PIPE_HANDLE;
+    }
+    // bind fails with EADDRINUSE while any other socket holds the name: the first-instance rule.
+    if (bind(nListener, reinterpret_cast<const sockaddr*>(&address), nAddressLength) != 0 ||
+        listen(nListener, SOMAXCONN) != 0) {
+        CloseDescriptor(nListener);
+        return INVALID_COMMAND_PIPE_HANDLE;
+    }
+    pFree->m_bInUse = true;
+    pFree->m_nListener = nListener;
+    pFree->m_nConnection = -1;
+    return pFree;
+}
+
+CommandPipeRead ReadCommandPipe(CommandPipeHandle hPipe, void* pBuffer, uint32_t nMaxBytes,
+                                uint32_t* pnBytesRead) {
+    *pnBytesRead = 0;
+    PosixCommandPipe* pPipe = PipeFromHandle(hPipe);
+    if (pPipe == nullptr) {
+        return CommandPipeRead::Failed;
+    }
+    if (pPipe->m_nConnection < 0) {
+        pPipe->m_nConnection = AcceptTrustedClient(pPipe->m_nListener);
+        if (pPipe->m_nConnection < 0) {
+            return errno == EAGAIN || errno == EWOULDBLOCK ? CommandPipeRead::NoData
+                                                           : CommandPipeRead::Failed;
+        }
+    }
+
+    ssize_t nReceived;
+    do {
+        // MSG_TRUNC makes recv report the message's full length, so an over-long message is
+        // recognised (and consumed) whole instead of arriving in pieces.
+        nReceived = recv(pPipe->m_nConnection, pBuffer, nMaxBytes, MSG_DONTWAIT | MSG_TRUNC);
+    } while (nReceived < 0 && errno == EINTR);
+
+    if (nReceived < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return CommandPipeRead::NoData;
+        }
+        return errno == ECONNRESET || errno == EPIPE ? CommandPipeRead::ClientGone
+                                                     : CommandPipeRead::Failed;
+    }
+    if (nReceived == 0 && PeerHasHungUp(pPipe->m_nConnection)) {
+        return CommandPipeRead::ClientGone;
+    }
+    if (static_cast<size_t>(nReceived) > nMaxBytes) {
+        return CommandPipeRead::TooLong;
+    }
+    *pnBytesRead = static_cast<uint32_t>(nReceived);
+    return CommandPipeRead::Message;
+}
+
+void RecycleCommandPipe(CommandPipeHandle hPipe) {
+    PosixCommandPipe* pPipe = PipeFromHandle(hPipe);
+    if (pPipe != nullptr && pPipe->m_nConnection >= 0) {
+        CloseDescriptor(pPipe->m_nConnection);
+        pPipe->m_nConnection = -1;
+    }
+}
+
+void CloseCommandPipe(CommandPipeHandle hPipe) {
+    PosixCommandPipe* pPipe = PipeFromHandle(hPipe);
+    if (pPipe == nullptr) {
+        return;
+    }
+    RecycleCommandPipe(hPipe);
+    CloseDescriptor(pPipe->m_nListener);
+    pPipe->m_bInUse = false;
+}

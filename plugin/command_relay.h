@@ -1,0 +1,30 @@
+// The pipe command relay: local programs write messages into the command pipe, and every server
+// frame hands each one to the engine as a console command. Host thread only.
+#pragma once
+
+#include "host/engine_server.h"
+#include "platform/command_pipe.h"
+
+#include <cstdint>
+
+#define COMMAND_PIPE_NAME "\\\\.\\pipe\\ZivireDadedez"
+
+enum : uint32_t {
+    COMMAND_BUFFER_SIZE = 1024,
+    // Room is left for the newline and the NUL the relay appends.
+    COMMAND_MESSAGE_MAX = COMMAND_BUFFER_SIZE - 2,
+};
+
+extern EngineServerInterface* g_pServerEngine;
+extern CommandPipeHandle g_hCommandPipe;
+extern char g_CommandBuffer[COMMAND_BUFFER_SIZE];
+
+// Creates the command pipe; false when the name is taken or the system refuses.
+bool OpenCommandRelay();
+
+// Issues every message waiting in the pipe, in write order, within this one call. An idle call
+// costs one failed non-blocking read.
+void RelayPendingCommands();
+
+// Closes the pipe when it is open; safe to call again.
+void CloseCommandRelay();

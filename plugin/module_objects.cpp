@@ -1,0 +1,31 @@
+// Construction and destruction order of the module's static objects. The plug-in object itself is
+// constant-initialised and needs no step here.
+#include "plugin/module_objects.h"
+
+#include "plugin/interface_registry.h"
+#include "plugin/tavrel_server_plugin.h"
+
+#include <new>
+
+namespace {
+
+void* CreateServerPlugin() { return &g_TavrelServerPlugin; }
+
+alignas(InterfaceRegistration) unsigned char g_PluginRegistrationStorage[sizeof(InterfaceRegistration)];
+bool g_bModuleObjectsStarted = false;
+
+} // namespace
+
+void StartModuleObjects() {
+    // A second start would link the entry to itself.
+    if (g_bModuleObjectsStarted) {
+        return;
+    }
+    g_bModuleObjectsStarted = true;
+    new (g_PluginRegistrationStorage)
+        InterfaceRegistration(CreateServerPlugin, SERVER_PLUGIN_CALLBACKS_INTERFACE_NAME);
+}
+
+void StopModuleObjects() {
+    // Registry entries are never removed: the entry stays readable until the module is unmapped.
+}
