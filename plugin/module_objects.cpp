@@ -9,9 +9,12 @@
 
 namespace {
 
-void* CreateServerPlugin() { return &g_TavrelServerPlugin; }
+void* CreateServerPlugin() {
+    return &g_TavrelServerPlugin;
+}
 
-alignas(InterfaceRegistration) unsigned char g_PluginRegistrationStorage[sizeof(InterfaceRegistration)];
+alignas(
+    InterfaceRegistration) unsigned char g_PluginRegistrationStorage[sizeof(InterfaceRegistration)];
 bool g_bModuleObjectsStarted = false;
 
 } // namespace

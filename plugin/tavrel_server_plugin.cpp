@@ -13,8 +13,8 @@ bool CTavrelServerPlugin::LoadPlugin(InterfaceFactory pfnEngineFactory,
     // A failed load leaves these connected; the host unloads the module after a failed load.
     ConnectConsoleServices(&pfnEngineFactory, 1);
     ConnectEngineSystems(&pfnEngineFactory, 1);
-    g_pServerEngine =
-        static_cast<EngineServerInterface*>(pfnEngineFactory(ENGINE_SERVER_INTERFACE_NAME, nullptr));
+    g_pServerEngine = static_cast<EngineServerInterface*>(
+        pfnEngineFactory(ENGINE_SERVER_INTERFACE_NAME, nullptr));
     if (g_pServerEngine == nullptr) {
         return false;
     }
@@ -37,14 +37,18 @@ void CTavrelServerPlugin::PausePlugin() {}
 
 void CTavrelServerPlugin::UnpausePlugin() {}
 
-const char* CTavrelServerPlugin::GetDescription() { return TAVREL_PLUGIN_DESCRIPTION; }
+const char* CTavrelServerPlugin::GetDescription() {
+    return TAVREL_PLUGIN_DESCRIPTION;
+}
 
 void CTavrelServerPlugin::OnLevelInit(const char* /*pszMapName*/) {}
 
 void CTavrelServerPlugin::OnServerActivate(ClientEntity* /*pEntityList*/, int /*nEntityCount*/,
                                            int /*nMaxClients*/) {}
 
-void CTavrelServerPlugin::OnGameFrame(bool /*bSimulating*/) { RelayPendingCommands(); }
+void CTavrelServerPlugin::OnGameFrame(bool /*bSimulating*/) {
+    RelayPendingCommands();
+}
 
 void CTavrelServerPlugin::OnLevelShutdown() {}
 
@@ -59,12 +63,10 @@ void CTavrelServerPlugin::OnSetCommandClient(int /*nClientIndex*/) {}
 
 void CTavrelServerPlugin::OnClientSettingsChanged(ClientEntity* /*pEntity*/) {}
 
-PluginResult CTavrelServerPlugin::OnClientConnect(bool* /*pbAllowConnect*/,
-                                                  ClientEntity* /*pEntity*/,
-                                                  const char* /*pszName*/,
-                                                  const char* /*pszAddress*/,
-                                                  char* /*pszRejectMessage*/,
-                                                  int /*nRejectMessageLength*/) {
+PluginResult
+CTavrelServerPlugin::OnClientConnect(bool* /*pbAllowConnect*/, ClientEntity* /*pEntity*/,
+                                     const char* /*pszName*/, const char* /*pszAddress*/,
+                                     char* /*pszRejectMessage*/, int /*nRejectMessageLength*/) {
     return PLUGIN_RESULT_CONTINUE;
 }
 

@@ -30,7 +30,9 @@ void Record(int nPosition, void* pBlock, uint32_t nSize, const char* pszFile, in
     }
 }
 
-BlockHeader* HeaderOf(void* pBlock) { return static_cast<BlockHeader*>(pBlock) - 1; }
+BlockHeader* HeaderOf(void* pBlock) {
+    return static_cast<BlockHeader*>(pBlock) - 1;
+}
 
 void* NewBlock(uint32_t nSize) {
     auto* pHeader = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + nSize));
@@ -47,8 +49,8 @@ void* ResizeBlock(void* pBlock, uint32_t nSize) {
     if (pBlock == nullptr) {
         return NewBlock(nSize);
     }
-    auto* pHeader = static_cast<BlockHeader*>(
-        std::realloc(HeaderOf(pBlock), sizeof(BlockHeader) + nSize));
+    auto* pHeader =
+        static_cast<BlockHeader*>(std::realloc(HeaderOf(pBlock), sizeof(BlockHeader) + nSize));
     if (pHeader == nullptr) {
         return nullptr;
     }
@@ -143,7 +145,9 @@ HostAllocator* StandInAllocator() {
     return reinterpret_cast<HostAllocator*>(&g_AllocatorObject);
 }
 
-void Tier0_SetDebugHeap(bool bDebugHeap) { g_bDebugHeap = bDebugHeap; }
+void Tier0_SetDebugHeap(bool bDebugHeap) {
+    g_bDebugHeap = bDebugHeap;
+}
 
 void Tier0_SetAllocatorObserver(Tier0AllocatorObserver pfnObserver, void* pContext) {
     g_pObserverContext = pContext;
@@ -155,7 +159,9 @@ uint32_t Tier0_GetCallCount(int nPosition) {
                                                                    : 0;
 }
 
-int32_t Tier0_GetLiveBlockCount() { return g_nLiveBlocks.load(); }
+int32_t Tier0_GetLiveBlockCount() {
+    return g_nLiveBlocks.load();
+}
 
 void ResetAllocatorCounts() {
     for (std::atomic<uint32_t>& count : g_CallCounts) {

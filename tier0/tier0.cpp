@@ -67,15 +67,25 @@ void Tier0_SetAllocatorPresent(bool bPresent) {
     g_pMemAlloc = bPresent ? StandInAllocator() : nullptr;
 }
 
-void Tier0_SetFeatureBits(uint8_t nFeatureBits) { g_FeatureRecord.m_nFeatureBits = nFeatureBits; }
+void Tier0_SetFeatureBits(uint8_t nFeatureBits) {
+    g_FeatureRecord.m_nFeatureBits = nFeatureBits;
+}
 
-uint8_t Tier0_DetectFeatureBits() { return DetectFeatureBits(); }
+uint8_t Tier0_DetectFeatureBits() {
+    return DetectFeatureBits();
+}
 
-uint32_t Tier0_GetFeatureQueryCount() { return g_nFeatureQueries.load(); }
+uint32_t Tier0_GetFeatureQueryCount() {
+    return g_nFeatureQueries.load();
+}
 
-uint32_t Tier0_GetWriteCheckCount() { return g_nWriteChecks.load(); }
+uint32_t Tier0_GetWriteCheckCount() {
+    return g_nWriteChecks.load();
+}
 
-uint32_t Tier0_GetStringCheckCount() { return g_nStringChecks.load(); }
+uint32_t Tier0_GetStringCheckCount() {
+    return g_nStringChecks.load();
+}
 
 void Tier0_ResetCounts() {
     ResetAllocatorCounts();

@@ -24,11 +24,11 @@ enum : int {
 
 struct Tier0AllocatorCall {
     int m_nPosition;
-    void* m_pBlock;          // the block passed in, or null
-    uint32_t m_nSize;        // the size passed in, or 0
-    const char* m_pszFile;   // the tag passed to a tagged operation, or null
+    void* m_pBlock;        // the block passed in, or null
+    uint32_t m_nSize;      // the size passed in, or 0
+    const char* m_pszFile; // the tag passed to a tagged operation, or null
     int32_t m_nLine;
-    void* m_pResult;         // the block returned, or null
+    void* m_pResult; // the block returned, or null
 };
 
 // Called after every allocator operation, on the calling thread.

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -58,17 +60,18 @@ int AcceptTrustedClient(int nListener) {
     }
 }
 
-// A zero-byte receive is either an empty message or the end of the connection; only the socket's
-// hang-up state tells them apart.
-bool PeerHasHungUp(int nConnection) {
+// A zero-byte receive is either an empty message or the end of the connection, and the socket
+// reports both alike. The client is gone once it has hung up and nothing but empty messages (which
+// would issue nothing) is left unread.
+bool ClientHasGone(int nConnection) {
     pollfd poller{};
     poller.fd = nConnection;
-    poller.events = POLLIN | POLLRDHUP;
-    if (poll(&poller, 1, 0) <= 0) {
+    poller.events = POLLRDHUP;
+    if (poll(&poller, 1, 0) <= 0 || (poller.revents & (POLLHUP | POLLRDHUP | POLLERR)) == 0) {
         return false;
     }
-    bool bHungUp = (poller.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
-    return bHungUp && (poller.revents & POLLIN) == 0;
+    int nQueuedBytes = 0;
+    return ioctl(nConnection, SIOCINQ, &nQueuedBytes) != 0 || nQueuedBytes == 0;
 }
 
 } // namespace
@@ -132,7 +135,7 @@ CommandPipeRead ReadCommandPipe(CommandPipeHandle hPipe, void* pBuffer, uint32_t
         return errno == ECONNRESET || errno == EPIPE ? CommandPipeRead::ClientGone
                                                      : CommandPipeRead::Failed;
     }
-    if (nReceived == 0 && PeerHasHungUp(pPipe->m_nConnection)) {
+    if (nReceived == 0 && ClientHasGone(pPipe->m_nConnection)) {
         return CommandPipeRead::ClientGone;
     }
     if (static_cast<size_t>(nReceived) > nMaxBytes) {

@@ -3,8 +3,12 @@
 
 namespace {
 
-__attribute__((constructor)) void OnModuleMapped() { StartModuleObjects(); }
+__attribute__((constructor)) void OnModuleMapped() {
+    StartModuleObjects();
+}
 
-__attribute__((destructor)) void OnModuleUnmapped() { StopModuleObjects(); }
+__attribute__((destructor)) void OnModuleUnmapped() {
+    StopModuleObjects();
+}
 
 } // namespace

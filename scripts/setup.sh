@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, from Debian packages, only when something is missing.
+#   scripts/setup.sh           everything: the Linux leg and the Windows leg (MinGW-w64, Wine)
+#   scripts/setup.sh --linux   only what the Linux build needs
+set -euo pipefail
+
+want_windows=1
+case "${1:-}" in
+--linux) want_windows=0 ;;
+"") ;;
+*)
+    echo "usage: scripts/setup.sh [--linux]" >&2
+    exit 64
+    ;;
+esac
+
+packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbenchmark-dev
+    python3 binutils strace)
+if ((want_windows)); then
+    packages+=(g++-mingw-w64-i686 wine wine32)
+fi
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+# Wine's 32-bit half comes from the i386 architecture.
+if ((want_windows)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+    missing+=(wine32)
+fi
+
+if ((${#missing[@]})); then
+    echo "setup: installing ${missing[*]}"
+    as_root apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi
+
+if ((want_windows)); then
+    "$(dirname "$0")/prepare-wine.sh"
+fi

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the Linux leg natively, the Windows leg under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+cmake --preset linux
+cmake --build --preset linux
+ctest --preset linux
+
+# Another compiler's warnings, on the same sources.
+cmake --preset linux-clang
+cmake --build --preset linux-clang
+
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows

@@ -1,0 +1,230 @@
+// The plug-in's load, unload and relay sequences, driven through the module's own object with a
+// raw-table engine server and real pipe clients.
+#include "plugin/tavrel_server_plugin.h"
+
+#include "connect/library_connection.h"
+#include "plugin/command_relay.h"
+#include "tests/support/fake_engine_server.h"
+#include "tests/support/test_client.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Commands = std::vector<std::string>;
+
+class PluginTest : public testing::Test {
+protected:
+    void SetUp() override { ResetFakeEngineServer(); }
+    void TearDown() override { g_TavrelServerPlugin.UnloadPlugin(); }
+
+    static void Load() { ASSERT_TRUE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr)); }
+    static void Frame() { g_TavrelServerPlugin.OnGameFrame(true); }
+};
+
+TEST_F(PluginTest, LoadFailsWhenTheEngineServerIsNotServedAndCreatesNoPipe) {
+    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(EmptyFactory, nullptr));
+
+    CommandPipeHandle hPipe = CreateCommandPipe(COMMAND_PIPE_NAME);
+    EXPECT_NE(hPipe, INVALID_COMMAND_PIPE_HANDLE) << "the failed load left the pipe's name taken";
+    if (hPipe != INVALID_COMMAND_PIPE_HANDLE) {
+        CloseCommandPipe(hPipe);
+    }
+}
+
+TEST_F(PluginTest, LoadFailsWhileAnotherPipeHoldsTheName) {
+    CommandPipeHandle hSquatter = CreateCommandPipe(COMMAND_PIPE_NAME);
+    ASSERT_NE(hSquatter, INVALID_COMMAND_PIPE_HANDLE);
+
+    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr));
+    EXPECT_EQ(g_hCommandPipe, INVALID_COMMAND_PIPE_HANDLE);
+
+    g_TavrelServerPlugin.UnloadPlugin();
+    CloseCommandPipe(hSquatter);
+}
+
+TEST_F(PluginTest, LoadConnectsTheLibraryAndUnloadForgetsIt) {
+    Load();
+    EXPECT_TRUE(g_bConsoleServicesConnected);
+    EXPECT_EQ(g_pServerEngine, FakeEngineServer());
+
+    g_TavrelServerPlugin.UnloadPlugin();
+    EXPECT_FALSE(g_bConsoleServicesConnected);
+    EXPECT_EQ(g_hCommandPipe, INVALID_COMMAND_PIPE_HANDLE);
+}
+
+TEST_F(PluginTest, SecondUnloadIsHarmlessAndTheNameIsFreeAgain) {
+    Load();
+    g_TavrelServerPlugin.UnloadPlugin();
+    g_TavrelServerPlugin.UnloadPlugin();
+
+    Load(); // the name was released exactly once and can be taken again
+}
+
+TEST_F(PluginTest, DescriptionIsConstantAndNamesThePlugin) {
+    const char* pszFirst = g_TavrelServerPlugin.GetDescription();
+    EXPECT_EQ(std::string(pszFirst).rfind("Tavrel, ", 0), 0u);
+    EXPECT_GT(std::string(pszFirst).size(), std::string("Tavrel, ").size());
+    EXPECT_EQ(g_TavrelServerPlugin.GetDescription(), pszFirst);
+}
+
+TEST_F(PluginTest, IgnoredCallbacksContinueAndTouchNothing) {
+    bool bAllow = false;
+    char rejectMessage[8] = "keep me";
+    EXPECT_EQ(g_TavrelServerPlugin.OnClientConnect(&bAllow, nullptr, "name", "address",
+                                                   rejectMessage, sizeof(rejectMessage)),
+              PLUGIN_RESULT_CONTINUE);
+    EXPECT_FALSE(bAllow);
+    EXPECT_STREQ(rejectMessage, "keep me");
+    EXPECT_EQ(g_TavrelServerPlugin.OnClientCommand(nullptr, nullptr), PLUGIN_RESULT_CONTINUE);
+    EXPECT_EQ(g_TavrelServerPlugin.OnNetworkIdValidated("user", "id"), PLUGIN_RESULT_CONTINUE);
+}
+
+// The relay through real clients of the real pipe.
+class RelayTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        Load();
+    }
+
+    // Frames until the given number of commands arrived, or a generous bound is reached; the
+    // server may see a client a little after its writes returned.
+    static void FramesUntil(size_t nCommands) {
+        for (int nFrame = 0; nFrame < 200 && IssuedCommands().size() < nCommands; ++nFrame) {
+            Frame();
+            if (IssuedCommands().size() < nCommands) {
+                SleepBriefly();
+            }
+        }
+    }
+
+    static void SleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
+    // A client that may have to wait its turn (a Windows pipe admits one client at a time)
+    // connects and writes from a thread of its own while the test runs frames.
+    static std::thread ClientInTurn(std::vector<std::string> messages) {
+        return std::thread([messages] {
+            CTestClient client;
+            ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
+            for (const std::string& message : messages) {
+                ASSERT_TRUE(client.Send(message));
+            }
+        });
+    }
+};
+
+TEST_F(RelayTest, IdleFramesIssueNothing) {
+    for (int i = 0; i < 5; ++i) {
+        Frame();
+    }
+    EXPECT_TRUE(IssuedCommands().empty());
+}
+
+struct RelayCase {
+    const char* pszName;
+    std::vector<std::string> messages;
+    Commands expected;
+};
+
+class RelayCaseTest : public RelayTest, public testing::WithParamInterface<RelayCase> {};
+
+TEST_P(RelayCaseTest, OneClientWritesAndLeaves) {
+    {
+        CTestClient client;
+        ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
+        for (const std::string& message : GetParam().messages) {
+            ASSERT_TRUE(client.Send(message));
+        }
+    }
+    // Writes are complete when Send returns, so a few frames past the expected count show
+    // anything extra.
+    FramesUntil(GetParam().expected.size());
+    for (int i = 0; i < 3; ++i) {
+        Frame();
+    }
+    EXPECT_EQ(IssuedCommands(), GetParam().expected);
+}
+
+const std::string g_Exact1022(1022, 'x');
+const std::string g_Over1022(1023, 'y');
+const std::string g_Huge(4000, 'z');
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, RelayCaseTest,
+    testing::Values(
+        RelayCase{"ThreeInWriteOrder",
+                  {"status", "echo two", "echo three"},
+                  {"status\n", "echo two\n", "echo three\n"}},
+        RelayCase{"ZeroLengthIssuesNothingAndReadingGoesOn", {"", "after"}, {"after\n"}},
+        RelayCase{"OnlyZeroLength", {""}, {}},
+        RelayCase{"Exactly1022Bytes", {g_Exact1022}, {g_Exact1022 + "\n"}},
+        RelayCase{"OverLongDiscardedWholeThenNextRelayed", {g_Over1022, "next"}, {"next\n"}},
+        RelayCase{"HugeDiscardedWhole", {"before", g_Huge, "after"}, {"before\n", "after\n"}},
+        RelayCase{"EmbeddedNulEndsTheCommandWhichStillGetsItsNewline",
+                  {std::string("say hi\0rm -rf", 13)},
+                  {"say hi\n"}},
+        RelayCase{"LeadingNulIssuesNothing", {std::string("\0status", 7), "next"}, {"next\n"}},
+        RelayCase{"TrailingNewlineGetsASecond", {"status\n"}, {"status\n\n"}}),
+    [](const testing::TestParamInfo<RelayCase>& info) { return info.param.pszName; });
+
+TEST_F(RelayTest, ClientWaitingSeveralFramesIsServedAfterItsFirstWrite) {
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
+    for (int i = 0; i < 5; ++i) {
+        Frame();
+    }
+    EXPECT_TRUE(IssuedCommands().empty());
+
+    ASSERT_TRUE(client.Send("late"));
+    FramesUntil(1);
+    EXPECT_EQ(IssuedCommands(), Commands{"late\n"});
+}
+
+TEST_F(RelayTest, ClientKeepingItsConnectionIsHeardInLaterFrames) {
+    CTestClient client;
+    ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
+    ASSERT_TRUE(client.Send("first"));
+    FramesUntil(1);
+    Frame();
+    ASSERT_TRUE(client.Send("second"));
+    FramesUntil(2);
+    EXPECT_EQ(IssuedCommands(), (Commands{"first\n", "second\n"}));
+}
+
+TEST_F(RelayTest, ClientLeavingWithoutWritingDoesNotBlockTheNext) {
+    {
+        CTestClient silent;
+        ASSERT_TRUE(silent.Connect(COMMAND_PIPE_NAME));
+    }
+    std::thread writer = ClientInTurn({"status"});
+    FramesUntil(1);
+    writer.join();
+    EXPECT_EQ(IssuedCommands(), Commands{"status\n"});
+}
+
+TEST_F(RelayTest, SecondClientWaitsItsTurnWithItsMessagesKept) {
+    CTestClient first;
+    ASSERT_TRUE(first.Connect(COMMAND_PIPE_NAME));
+    ASSERT_TRUE(first.Send("one"));
+    FramesUntil(1);
+
+    std::thread second = ClientInTurn({"two"});
+    for (int i = 0; i < 20; ++i) {
+        Frame();
+        SleepBriefly();
+    }
+    EXPECT_EQ(IssuedCommands(), Commands{"one\n"}) << "the second client was served too early";
+
+    first.Disconnect();
+    FramesUntil(2);
+    second.join();
+    EXPECT_EQ(IssuedCommands(), (Commands{"one\n", "two\n"}));
+}
+
+} // namespace
