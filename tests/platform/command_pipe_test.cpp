@@ -127,6 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  {{CommandPipeRead::Message, ""},
                                   {CommandPipeRead::Message, "x"},
                                   {CommandPipeRead::ClientGone, ""}}},
+                    ReadSequence{"EmptyMessagesBeforeTheLast",
+                                 {"", "", "x"},
+                                 {{CommandPipeRead::Message, ""},
+                                  {CommandPipeRead::Message, ""},
+                                  {CommandPipeRead::Message, "x"},
+                                  {CommandPipeRead::ClientGone, ""}}},
                     ReadSequence{
                         "ExactlyFull",
                         {g_Exact},

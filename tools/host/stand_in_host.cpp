@@ -1,0 +1,214 @@
+// Loading, frames and shutdown of the stand-in host, and its command line.
+#include "tools/host/stand_in_host.h"
+
+#include "host/interface_factory.h"
+#include "tools/host/stand_in_engine.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// Accepts the whole text as a decimal number within the bounds, nothing less.
+bool ParseNumber(const std::string& text, long nMinimum, long nMaximum, long* pnValue) {
+    if (text.empty()) {
+        return false;
+    }
+    char* pszEnd = nullptr;
+    errno = 0;
+    long nValue = std::strtol(text.c_str(), &pszEnd, 10);
+    if (errno != 0 || *pszEnd != '\0' || nValue < nMinimum || nValue > nMaximum) {
+        return false;
+    }
+    *pnValue = nValue;
+    return true;
+}
+
+} // namespace
+
+const char* HostUsage() {
+    return "Usage: tavrel-host [OPTIONS] [MODULE]\n"
+           "Loads a server plug-in module as a game server does and runs server frames.\n"
+           "MODULE defaults to the module beside this program.\n"
+           "\n"
+           "  --tickrate N  run N frames per second (default 66)\n"
+           "  --frames N    quit after N frames\n"
+           "  --help        show this help and exit\n"
+           "  --version     show the version and exit\n"
+           "\n"
+           "Type console commands on standard input; 'help' lists them, 'quit' ends the host.\n"
+           "Exit codes: 0 success, 64 bad usage, 66 module missing or unloadable, 69 module\n"
+           "serves no plug-in, 70 the plug-in refused to load.\n";
+}
+
+bool ParseHostOptions(const std::vector<std::string>& arguments, HostOptions* pOptions,
+                      std::string* pError) {
+    bool bModuleGiven = false;
+    for (size_t nIndex = 0; nIndex < arguments.size(); ++nIndex) {
+        const std::string& argument = arguments[nIndex];
+        if (argument == "--help" || argument == "-h") {
+            pOptions->m_bShowHelp = true;
+            continue;
+        }
+        if (argument == "--version") {
+            pOptions->m_bShowVersion = true;
+            continue;
+        }
+        if (argument.size() > 1 && argument[0] == '-') {
+            std::string name = argument.substr(0, argument.find('='));
+            if (name != "--tickrate" && name != "--frames") {
+                *pError = "unknown option '" + argument + "'";
+                return false;
+            }
+            std::string value;
+            if (name.size() < argument.size()) {
+                value = argument.substr(name.size() + 1);
+            } else if (nIndex + 1 < arguments.size()) {
+                value = arguments[++nIndex];
+            } else {
+                *pError = "option '" + name + "' needs a number";
+                return false;
+            }
+            long nValue = 0;
+            if (name == "--tickrate") {
+                if (!ParseNumber(value, 1, 1000, &nValue)) {
+                    *pError = "--tickrate wants a whole number from 1 to 1000, not '" + value + "'";
+                    return false;
+                }
+                pOptions->m_nTickRate = static_cast<int>(nValue);
+            } else {
+                if (!ParseNumber(value, 0, 1000000000L, &nValue)) {
+                    *pError = "--frames wants a whole number of at least 0, not '" + value + "'";
+                    return false;
+                }
+                pOptions->m_nFrameLimit = nValue;
+            }
+            continue;
+        }
+        if (bModuleGiven) {
+            *pError = "one module at a time, not also '" + argument + "'";
+            return false;
+        }
+        pOptions->m_strModulePath = argument;
+        bModuleGiven = true;
+    }
+    return true;
+}
+
+void TypedLines::Push(std::string line) {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Lines.push_back(std::move(line));
+}
+
+std::vector<std::string> TypedLines::TakeAll() {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    std::vector<std::string> lines;
+    lines.swap(m_Lines);
+    return lines;
+}
+
+StandInHost::StandInHost(std::ostream& output, std::ostream& errors)
+    : m_Console(output), m_Errors(errors), m_pTypedLines(std::make_shared<TypedLines>()) {
+    m_Console.AddCommand("plugin_print", "describe the loaded plug-in",
+                         [this](ServerConsole& console, const std::string&) {
+                             if (m_hModule != nullptr) {
+                                 console.Print(m_Plugin.GetDescription());
+                             }
+                         });
+}
+
+StandInHost::~StandInHost() {
+    Unload();
+}
+
+HostExitCode StandInHost::Load(const std::string& modulePath) {
+    std::string error;
+    ModuleLibraryHandle hModule = LoadModuleLibrary(modulePath.c_str(), &error);
+    if (hModule == nullptr) {
+        m_Errors << "tavrel-host: cannot load module " << modulePath << ": " << error << std::endl;
+        return HOST_EXIT_NO_MODULE;
+    }
+    auto pfnCreateInterface =
+        reinterpret_cast<InterfaceFactory>(FindModuleSymbol(hModule, "CreateInterface"));
+    if (pfnCreateInterface == nullptr) {
+        m_Errors << "tavrel-host: " << modulePath << " exports no CreateInterface" << std::endl;
+        UnloadModuleLibrary(hModule);
+        return HOST_EXIT_NO_PLUGIN;
+    }
+    int nStatus = INTERFACE_STATUS_FAILED;
+    void* pPlugin = pfnCreateInterface("ISERVERPLUGINCALLBACKS002", &nStatus);
+    if (pPlugin == nullptr || nStatus != INTERFACE_STATUS_OK) {
+        m_Errors << "tavrel-host: " << modulePath << " serves no ISERVERPLUGINCALLBACKS002"
+                 << std::endl;
+        UnloadModuleLibrary(hModule);
+        return HOST_EXIT_NO_PLUGIN;
+    }
+
+    PluginByPosition plugin(pPlugin);
+    SetServerCommandSink(&StandInHost::ReceiveServerCommand, this);
+    if (!plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory)) {
+        // A server does not unload a plug-in that failed to load; it only lets go of the module.
+        SetServerCommandSink(nullptr, nullptr);
+        UnloadModuleLibrary(hModule);
+        m_Errors << "tavrel-host: the plug-in refused to load; is another process holding the "
+                    "command pipe \\\\.\\pipe\\ZivireDadedez?"
+                 << std::endl;
+        return HOST_EXIT_LOAD_FAILED;
+    }
+    m_hModule = hModule;
+    m_Plugin = plugin;
+    m_Console.Print("tavrel-host: loaded " + modulePath + ": " + m_Plugin.GetDescription());
+    return HOST_EXIT_OK;
+}
+
+void StandInHost::RunFrame() {
+    for (const std::string& line : m_pTypedLines->TakeAll()) {
+        m_Console.AddText((line + '\n').c_str());
+    }
+    m_Console.Execute();
+    if (m_hModule != nullptr && !m_Console.QuitRequested()) {
+        m_Plugin.OnGameFrame(true);
+    }
+}
+
+void StandInHost::Run(int nTickRate, long nFrameLimit, const std::atomic<bool>& stopRequested) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::duration period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / nTickRate));
+    Clock::time_point nextFrame = Clock::now();
+    for (long nFrame = 0; nFrameLimit < 0 || nFrame < nFrameLimit; ++nFrame) {
+        if (stopRequested.load()) {
+            break;
+        }
+        RunFrame();
+        if (m_Console.QuitRequested()) {
+            break;
+        }
+        nextFrame += period;
+        Clock::time_point now = Clock::now();
+        if (nextFrame < now) {
+            // Behind schedule: carry on from now rather than run a burst of frames to catch up.
+            nextFrame = now;
+        } else {
+            std::this_thread::sleep_until(nextFrame);
+        }
+    }
+}
+
+void StandInHost::Unload() {
+    if (m_hModule == nullptr) {
+        return;
+    }
+    m_Plugin.UnloadPlugin();
+    SetServerCommandSink(nullptr, nullptr);
+    UnloadModuleLibrary(m_hModule);
+    m_hModule = nullptr;
+    m_Plugin = PluginByPosition(nullptr);
+}
+
+void StandInHost::ReceiveServerCommand(const char* pszText, void* pContext) {
+    // The engine queues the text; it runs with the console's next frame, as typed commands do.
+    static_cast<StandInHost*>(pContext)->m_Console.AddText(pszText);
+}
