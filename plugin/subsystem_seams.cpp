@@ -1,7 +1,14 @@
-// Deliberately empty until the math library and the console objects exist.
+// The math library's start-up, and the console objects' registration steps, which stay empty
+// until console objects exist.
 #include "plugin/subsystem_seams.h"
 
-void StartMathLibraryAtLoad() {}
+#include "math/math_library.h"
+
+void StartMathLibraryAtLoad() {
+    // Output and source gamma 2.2, no brightness lift, overbright range 2; every instruction
+    // set the processor reports may be used. Only the first load does anything.
+    InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
+}
 
 void RegisterConsoleObjectsAtLoad() {}
 

@@ -1,6 +1,5 @@
-// Load and unload steps that belong to subsystems not built yet: the math library's start-up and
-// the registration of the module's console objects. Each does nothing until its subsystem lands
-// and puts its real call here; nothing else depends on them meanwhile.
+// The load and unload steps that start other subsystems: the math library's start-up, and the
+// registration of the module's console objects, which stays empty until console objects exist.
 #pragma once
 
 void StartMathLibraryAtLoad();
