@@ -98,21 +98,28 @@ struct ReadSequence {
     std::vector<Read> expected; // after the client has written everything and left
 };
 
+void PrintTo(const ReadSequence& sequence, std::ostream* pStream) {
+    *pStream << sequence.pszName;
+}
+
 class ReadSequenceTest : public CommandPipeTest,
                          public testing::WithParamInterface<ReadSequence> {};
 
 TEST_P(ReadSequenceTest, ClientWritesAndLeaves) {
-    {
+    // A Windows pipe takes only 1024 bytes before a write waits for the reader, so the client
+    // writes on a thread of its own.
+    std::thread writer([this] {
         CTestClient client;
         ASSERT_TRUE(client.Connect(m_Name.c_str()));
         for (const std::string& message : GetParam().messages) {
             ASSERT_TRUE(client.Send(message));
         }
-    }
+    });
     std::vector<Read> reads;
     for (size_t i = 0; i < GetParam().expected.size(); ++i) {
         reads.push_back(ReadNext());
     }
+    writer.join();
     EXPECT_EQ(reads, GetParam().expected);
 }
 

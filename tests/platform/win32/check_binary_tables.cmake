@@ -1,0 +1,82 @@
+# Reads a built DLL's export and import tables with objdump and fails unless they hold what the
+# host relies on and nothing more:
+#   module           exports exactly CreateInterface, cvar and g_pCVar; imports from tier0.dll
+#                    only its four names (g_pMemAlloc among them, which the entry point reads)
+#   runtime_library  exports the four names the module imports, undecorated
+# Both may import from KERNEL32 and the C run time only: no MinGW DLL is needed at run time.
+# Usage: cmake -DOBJDUMP=<objdump> -DBINARY=<dll> -DKIND=module|runtime_library -P <this file>
+cmake_minimum_required(VERSION 3.24)
+execute_process(COMMAND "${OBJDUMP}" -p "${BINARY}"
+    OUTPUT_VARIABLE listing
+    ERROR_VARIABLE errors
+    RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} failed on ${BINARY}: ${errors}")
+endif()
+
+set(exports "")
+set(dlls "")
+set(dll "")
+set(in_name_table FALSE)
+string(REGEX MATCHALL "[^\n]*\n" lines "${listing}")
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE "\n$" "" line "${line}")
+    if(line MATCHES "^\tDLL Name: (.+)$")
+        string(TOLOWER "${CMAKE_MATCH_1}" dll)
+        list(APPEND dlls "${dll}")
+        set(imports_${dll} "")
+    elseif(line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +(.*)$" AND dll)
+        # "<vma>\t<hint> <name>": one imported name of the current DLL.
+        list(APPEND imports_${dll} "${CMAKE_MATCH_1}")
+    elseif(line STREQUAL "")
+        set(dll "")
+        set(in_name_table FALSE)
+    elseif(line STREQUAL "[Ordinal/Name Pointer] Table")
+        set(in_name_table TRUE)
+    elseif(in_name_table AND line MATCHES "^\t\\[ *[0-9]+\\] (.+)$")
+        # "[<index>] <name>": one exported name.
+        list(APPEND exports "${CMAKE_MATCH_1}")
+    endif()
+endforeach()
+
+set(failures "")
+set(runtime_library_names "AssertValidStringPtr;GetCPUInformation;_AssertValidWritePtr;g_pMemAlloc")
+
+foreach(dll IN LISTS dlls)
+    if(dll STREQUAL "tier0.dll" AND KIND STREQUAL "module")
+        foreach(name IN LISTS imports_${dll})
+            if(NOT name IN_LIST runtime_library_names)
+                list(APPEND failures "imports ${name} from tier0.dll")
+            endif()
+        endforeach()
+        if(NOT "g_pMemAlloc" IN_LIST imports_${dll})
+            list(APPEND failures "does not import g_pMemAlloc from tier0.dll")
+        endif()
+    elseif(NOT dll MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
+        list(APPEND failures "imports from ${dll}")
+    endif()
+endforeach()
+
+list(SORT exports)
+if(KIND STREQUAL "module")
+    set(expected "CreateInterface;cvar;g_pCVar")
+    if(NOT exports STREQUAL expected)
+        list(APPEND failures "exports [${exports}], expected exactly [${expected}]")
+    endif()
+    if(NOT "tier0.dll" IN_LIST dlls)
+        list(APPEND failures "imports nothing from tier0.dll")
+    endif()
+elseif(KIND STREQUAL "runtime_library")
+    foreach(name IN LISTS runtime_library_names)
+        if(NOT name IN_LIST exports)
+            list(APPEND failures "does not export ${name}")
+        endif()
+    endforeach()
+else()
+    message(FATAL_ERROR "KIND must be module or runtime_library, not '${KIND}'")
+endif()
+
+if(failures)
+    list(JOIN failures "\n  " report)
+    message(FATAL_ERROR "${BINARY}:\n  ${report}")
+endif()
