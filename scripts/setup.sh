@@ -42,7 +42,4 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 fi
-
-if ((want_windows)); then
-    "$(dirname "$0")/prepare-wine.sh"
-fi
+# The Windows build prepares its own Wine prefix when it is configured.
