@@ -4,6 +4,7 @@
 
 #include "plugin/interface_registry.h"
 #include "plugin/tavrel_server_plugin.h"
+#include "runtime/char_conversion.h"
 
 #include <new>
 
@@ -16,6 +17,7 @@ void* CreateServerPlugin() {
 alignas(
     InterfaceRegistration) unsigned char g_PluginRegistrationStorage[sizeof(InterfaceRegistration)];
 bool g_bModuleObjectsStarted = false;
+bool g_bModuleObjectsStopped = false;
 
 } // namespace
 
@@ -27,8 +29,16 @@ void StartModuleObjects() {
     g_bModuleObjectsStarted = true;
     new (g_PluginRegistrationStorage)
         InterfaceRegistration(CreateServerPlugin, SERVER_PLUGIN_CALLBACKS_INTERFACE_NAME);
+    // The version variable and then the empty variable take their place here, before the tables.
+    ConstructEscapeTables();
 }
 
 void StopModuleObjects() {
-    // Registry entries are never removed: the entry stays readable until the module is unmapped.
+    if (!g_bModuleObjectsStarted || g_bModuleObjectsStopped) {
+        return;
+    }
+    g_bModuleObjectsStopped = true;
+    DestroyEscapeTables();
+    // The console variables go here, in reverse of their start. Registry entries are never
+    // removed: the entry stays readable until the module is unmapped.
 }

@@ -21,6 +21,18 @@ std::atomic<int32_t> g_nLiveBlocks{0};
 std::atomic<Tier0AllocatorObserver> g_pfnObserver{nullptr};
 std::atomic<void*> g_pObserverContext{nullptr};
 std::atomic<bool> g_bDebugHeap{EnvironmentSays("TAVREL_TIER0_DEBUG_HEAP", "1")};
+std::atomic<uint32_t> g_nFailuresAhead{0};
+
+// Takes one pending failure, if any; safe when several threads allocate at once.
+bool TakeFailure() {
+    uint32_t nAhead = g_nFailuresAhead.load();
+    while (nAhead != 0) {
+        if (g_nFailuresAhead.compare_exchange_weak(nAhead, nAhead - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 void Record(int nPosition, void* pBlock, uint32_t nSize, const char* pszFile, int32_t nLine,
             void* pResult) {
@@ -35,6 +47,9 @@ BlockHeader* HeaderOf(void* pBlock) {
 }
 
 void* NewBlock(uint32_t nSize) {
+    if (TakeFailure()) {
+        return nullptr;
+    }
     auto* pHeader = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + nSize));
     if (pHeader == nullptr) {
         return nullptr;
@@ -48,6 +63,9 @@ void* NewBlock(uint32_t nSize) {
 void* ResizeBlock(void* pBlock, uint32_t nSize) {
     if (pBlock == nullptr) {
         return NewBlock(nSize);
+    }
+    if (TakeFailure()) {
+        return nullptr;
     }
     auto* pHeader =
         static_cast<BlockHeader*>(std::realloc(HeaderOf(pBlock), sizeof(BlockHeader) + nSize));
@@ -147,6 +165,10 @@ HostAllocator* StandInAllocator() {
 
 void Tier0_SetDebugHeap(bool bDebugHeap) {
     g_bDebugHeap = bDebugHeap;
+}
+
+void Tier0_FailNextAllocations(uint32_t nCount) {
+    g_nFailuresAhead = nCount;
 }
 
 void Tier0_SetAllocatorObserver(Tier0AllocatorObserver pfnObserver, void* pContext) {

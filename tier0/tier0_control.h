@@ -40,6 +40,9 @@ TAVREL_TIER0_API void Tier0_SetDebugHeap(bool bDebugHeap);
 TAVREL_TIER0_API void Tier0_SetFeatureBits(uint8_t nFeatureBits);
 // The byte this processor's features give, whatever the current setting.
 TAVREL_TIER0_API uint8_t Tier0_DetectFeatureBits();
+// The next nCount allocations and reallocations (tagged or not) fail: they return null and a
+// reallocated block stays as it was. 0 ends a failure run early.
+TAVREL_TIER0_API void Tier0_FailNextAllocations(uint32_t nCount);
 TAVREL_TIER0_API void Tier0_SetAllocatorObserver(Tier0AllocatorObserver pfnObserver,
                                                  void* pContext);
 // Calls of the allocator operation at nPosition since the last reset.

@@ -2,8 +2,8 @@
 // C and C++ run time has started; it refuses the load while the host has no allocator, so not one
 // static initialiser runs and nothing touches the absent allocator. Otherwise it hands over to the
 // run time's own entry, which starts the run time and then calls DllMain.
-#include "host/runtime_library.h"
 #include "plugin/module_objects.h"
+#include "runtime/allocation.h"
 
 #include <windows.h>
 
@@ -21,7 +21,7 @@ bool g_bAttachRefused = false;
 } // namespace
 
 BOOL WINAPI TavrelDllEntry(HANDLE hModule, DWORD nReason, LPVOID pReserved) {
-    if (nReason == DLL_PROCESS_ATTACH && g_pMemAlloc == nullptr) {
+    if (nReason == DLL_PROCESS_ATTACH && CheckHostAllocator(0) == 0) {
         g_bAttachRefused = true;
         return FALSE;
     }
@@ -30,7 +30,12 @@ BOOL WINAPI TavrelDllEntry(HANDLE hModule, DWORD nReason, LPVOID pReserved) {
     if (g_bAttachRefused) {
         return TRUE;
     }
-    return DllMainCRTStartup(hModule, nReason, pReserved);
+    const BOOL bResult = DllMainCRTStartup(hModule, nReason, pReserved);
+    // After the run time has stopped, or failed to start and cleaned up after itself.
+    if (nReason == DLL_PROCESS_DETACH || (nReason == DLL_PROCESS_ATTACH && !bResult)) {
+        ShutDownHeap();
+    }
+    return bResult;
 }
 
 BOOL WINAPI DllMain(HINSTANCE /*hModule*/, DWORD nReason, LPVOID /*pReserved*/) {
