@@ -30,10 +30,14 @@ bool WriteChildInput(ChildProcess* pChild, const std::string& text);
 void CloseChildInput(ChildProcess* pChild);
 
 enum class ChildStopRequest {
-    Interrupt, // as Ctrl-C at its terminal
-    Terminate, // as the system asks a program to end
+    Interrupt, // as Ctrl-C at its terminal; the child may catch it
+    // As the system asks a program to end: SIGTERM, which the child may catch. A Windows console
+    // program has no such request; there the child ends at once and reports 128 + 15.
+    Terminate,
 };
 
+// On Windows every child has a console of its own, so that an Interrupt reaches it alone; sending
+// one moves this process off its own console for good.
 void RequestChildStop(ChildProcess* pChild, ChildStopRequest request);
 
 // True, with the exit code in *pnExitCode, once the child has ended; false if it is still running

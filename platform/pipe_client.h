@@ -14,7 +14,9 @@ using PipeClientHandle = intptr_t;
 #define INVALID_PIPE_CLIENT_HANDLE (static_cast<PipeClientHandle>(-1))
 
 enum class PipeConnectResult {
-    Connected, // *phPipe holds a connection to a server of our own user or root
+    // *phPipe holds a connection to a server of our own user or root (on Windows, LocalSystem or
+    // an elevated administrator)
+    Connected,
     NotThere,  // no server holds the name right now
     Busy,      // a server holds the name but cannot take another client right now
     OtherUser, // the server runs as another user; the connection was closed, nothing was written

@@ -1,6 +1,9 @@
 // The client end of the command pipe on Windows: a write-only handle to the named pipe. The pipe
-// is message-typed, so each write arrives as one message whatever mode the client reads in.
+// is message-typed, so each write arrives as one message; a client that never reads needs no
+// read mode of its own.
 #include "platform/pipe_client.h"
+
+#include "platform/win32/pipe_server_identity.h"
 
 #include <cstring>
 #include <string>
@@ -38,23 +41,35 @@ PipeConnectResult ConnectToCommandPipe(const char* pszPipeName, PipeClientHandle
     if (*pszBareName == '\0' || fullName.size() > MAX_PIPE_NAME) {
         return PipeConnectResult::BadName;
     }
-    // Opening never waits: a busy pipe is reported at once.
-    HANDLE hPipe =
-        CreateFileA(fullName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Opening never waits: a busy pipe is reported at once. The server may learn who we are, but
+    // never act as us.
+    HANDLE hPipe = CreateFileA(fullName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (hPipe == INVALID_HANDLE_VALUE) {
         return ConnectResultFromError(GetLastError());
     }
-    *phPipe = reinterpret_cast<PipeClientHandle>(hPipe);
-    return PipeConnectResult::Connected;
+    // Whoever holds the name gets nothing unless it runs as us or could read us anyway.
+    switch (CheckPipeServer(hPipe)) {
+    case PipeServerTrust::Trusted:
+        *phPipe = reinterpret_cast<PipeClientHandle>(hPipe);
+        return PipeConnectResult::Connected;
+    case PipeServerTrust::OtherUser:
+        CloseHandle(hPipe);
+        return PipeConnectResult::OtherUser;
+    case PipeServerTrust::Unknown:
+        break;
+    }
+    CloseHandle(hPipe);
+    return PipeConnectResult::Failed;
 }
 
 PipeSendResult SendPipeMessage(PipeClientHandle hPipe, const void* pData, uint32_t nBytes) {
     DWORD nWritten = 0;
     if (!WriteFile(SystemHandle(hPipe), pData, nBytes, &nWritten, nullptr)) {
         switch (GetLastError()) {
-        case ERROR_NO_DATA: // the server is closing its end
+        case ERROR_NO_DATA: // the server closed its end
         case ERROR_BROKEN_PIPE:
-        case ERROR_PIPE_NOT_CONNECTED: // the server disconnected us
+        case ERROR_PIPE_NOT_CONNECTED: // the server disconnected us and listens again
             return PipeSendResult::Broken;
         default:
             return PipeSendResult::Failed;

@@ -1,7 +1,8 @@
-// End to end: the built tavrel-host loads the built module, and real clients (tavrel-send and a
-// plain socket client in Python) drive its console through the command pipe.
+// End to end: the built tavrel-host loads the built module, and the built tavrel-send drives its
+// console through the command pipe. Clients written elsewhere have files of their own.
 #include "platform/child_process.h"
 #include "platform/command_pipe.h"
+#include "tests/integration/host_process.h"
 
 #include <gtest/gtest.h>
 
@@ -16,104 +17,7 @@ void PrintTo(ChildStopRequest request, std::ostream* pStream) {
 
 namespace {
 
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
-// Only a guard against a hung child; nothing here depends on how fast anything runs.
-constexpr int WAIT_MS = 30000;
-
-// Runs a program to its end and returns its exit code, or -1 when it would not start or end.
-int RunToEnd(const std::vector<std::string>& arguments, std::string* pErrors = nullptr) {
-    std::string error;
-    ChildProcess* pChild = StartChildProcess(arguments, &error);
-    if (pChild == nullptr) {
-        ADD_FAILURE() << "cannot start " << arguments[0] << ": " << error;
-        return -1;
-    }
-    std::string line;
-    while (ReadChildOutputLine(pChild, &line, WAIT_MS) == ChildOutputRead::Line) {
-    }
-    int nExitCode = -1;
-    if (!WaitForChildExit(pChild, WAIT_MS, &nExitCode)) {
-        ADD_FAILURE() << arguments[0] << " did not end";
-    }
-    std::string errors = ReadChildErrors(pChild);
-    ReleaseChildProcess(pChild);
-    if (pErrors != nullptr) {
-        *pErrors = errors;
-    } else if (nExitCode != 0) {
-        ADD_FAILURE() << arguments[0] << " said: " << errors;
-    }
-    return nExitCode;
-}
-
-void SendWithTavrelSend(const std::string& command) {
-    ASSERT_EQ(RunToEnd({TAVREL_SEND_PATH, "--pipe", PIPE_NAME, command}), 0);
-}
-
-void SendWithPython(const std::vector<std::string>& messages) {
-    std::vector<std::string> arguments{TAVREL_PYTHON, TAVREL_PYTHON_CLIENT};
-    arguments.insert(arguments.end(), messages.begin(), messages.end());
-    ASSERT_EQ(RunToEnd(arguments), 0);
-}
-
-class HostProcess : public testing::Test {
-protected:
-    void TearDown() override { ReleaseChildProcess(m_pHost); }
-
-    void StartHost(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), TAVREL_HOST_PATH);
-        std::string error;
-        m_pHost = StartChildProcess(arguments, &error);
-        ASSERT_NE(m_pHost, nullptr) << error;
-    }
-
-    // Reads the host's output up to the next line that equals (or, with bPrefix, starts with)
-    // expected; the lines in between are skipped, so a sequence of these checks their order.
-    testing::AssertionResult SeeLine(const std::string& expected, bool bPrefix = false) {
-        std::string line;
-        for (;;) {
-            switch (ReadChildOutputLine(m_pHost, &line, WAIT_MS)) {
-            case ChildOutputRead::Line:
-                m_SeenLines.push_back(line);
-                if (bPrefix ? line.rfind(expected, 0) == 0 : line == expected) {
-                    return testing::AssertionSuccess();
-                }
-                break;
-            case ChildOutputRead::Ended:
-                return testing::AssertionFailure()
-                       << "output ended before \"" << expected << "\"" << SeenSoFar();
-            case ChildOutputRead::TimedOut:
-                return testing::AssertionFailure()
-                       << "no \"" << expected << "\" in time" << SeenSoFar();
-            }
-        }
-    }
-
-    void StartAndAwaitBanner(const std::vector<std::string>& arguments = {}) {
-        ASSERT_NO_FATAL_FAILURE(StartHost(arguments));
-        ASSERT_TRUE(SeeLine("tavrel-host: loaded ", true));
-        const std::string& banner = m_SeenLines.back();
-        EXPECT_NE(banner.find(": Tavrel, "), std::string::npos) << banner;
-    }
-
-    int HostExitCode() {
-        int nExitCode = -1;
-        EXPECT_TRUE(WaitForChildExit(m_pHost, WAIT_MS, &nExitCode)) << "the host did not end";
-        return nExitCode;
-    }
-
-    std::string SeenSoFar() const {
-        std::string text = "; output so far:";
-        for (const std::string& line : m_SeenLines) {
-            text += "\n  " + line;
-        }
-        return text;
-    }
-
-    ChildProcess* m_pHost = nullptr;
-    std::vector<std::string> m_SeenLines;
-};
-
-TEST_F(HostProcess, RelaysBothClientsInOrderAndQuitsThroughThePipe) {
+TEST_F(HostProcess, RelaysCommandsInOrderAndQuitsThroughThePipe) {
     // No module named: the host takes the one built beside it.
     ASSERT_NO_FATAL_FAILURE(StartAndAwaitBanner());
 
@@ -121,18 +25,12 @@ TEST_F(HostProcess, RelaysBothClientsInOrderAndQuitsThroughThePipe) {
     EXPECT_TRUE(SeeLine("] echo one"));
     EXPECT_TRUE(SeeLine("one"));
 
-    SendWithPython({"echo two", "status"});
+    // Two messages over one connection, issued in the order written.
+    EXPECT_EQ(RunToEnd({TAVREL_SEND_PATH, "--pipe", HOST_PIPE_NAME, "echo two", "status"}), 0);
     EXPECT_TRUE(SeeLine("] echo two"));
     EXPECT_TRUE(SeeLine("two"));
     EXPECT_TRUE(SeeLine("] status"));
     EXPECT_TRUE(SeeLine("Unknown command \"status\""));
-
-    // One message holding two lines runs as two commands.
-    SendWithPython({"echo three\necho four"});
-    EXPECT_TRUE(SeeLine("] echo three"));
-    EXPECT_TRUE(SeeLine("three"));
-    EXPECT_TRUE(SeeLine("] echo four"));
-    EXPECT_TRUE(SeeLine("four"));
 
     SendWithTavrelSend("plugin_print");
     EXPECT_TRUE(SeeLine("] plugin_print"));
@@ -152,7 +50,7 @@ TEST_F(HostProcess, TypedCommandsShareTheConsoleAndEndOfInputKeepsItRunning) {
     EXPECT_TRUE(SeeLine("  plugin_print", true));
 
     CloseChildInput(m_pHost);
-    SendWithPython({"echo after the end of input"});
+    SendWithTavrelSend("echo after the end of input");
     EXPECT_TRUE(SeeLine("] echo after the end of input"));
     EXPECT_TRUE(SeeLine("after the end of input"));
 
@@ -185,7 +83,7 @@ TEST_F(HostProcess, FrameLimitEndsTheRunWithTheNamedModule) {
 }
 
 TEST_F(HostProcess, RefusesWhileAnotherProcessHoldsThePipeName) {
-    CommandPipeHandle hHeld = CreateCommandPipe(PIPE_NAME);
+    CommandPipeHandle hHeld = CreateCommandPipe(HOST_PIPE_NAME);
     ASSERT_NE(hHeld, INVALID_COMMAND_PIPE_HANDLE);
     ASSERT_NO_FATAL_FAILURE(StartHost({}));
     int nExitCode = HostExitCode();
@@ -235,9 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
                     66,
                     "tavrel-host: cannot load module /nonexistent/tavrel.so: "},
         FailureCase{"NotAModule",
-                    {TAVREL_PYTHON_CLIENT},
+                    {TAVREL_NOT_A_MODULE_PATH},
                     66,
-                    "tavrel-host: cannot load module " TAVREL_PYTHON_CLIENT ": "},
+                    "tavrel-host: cannot load module " TAVREL_NOT_A_MODULE_PATH ": "},
         FailureCase{"LibraryWithoutCreateInterface",
                     {TAVREL_TIER0_PATH},
                     69,
@@ -249,10 +147,10 @@ TEST(HostInformation, VersionComesFromTheProject) {
     ChildProcess* pChild = StartChildProcess({TAVREL_HOST_PATH, "--version"}, &error);
     ASSERT_NE(pChild, nullptr) << error;
     std::string line;
-    EXPECT_EQ(ReadChildOutputLine(pChild, &line, WAIT_MS), ChildOutputRead::Line);
+    EXPECT_EQ(ReadChildOutputLine(pChild, &line, HOST_WAIT_MS), ChildOutputRead::Line);
     EXPECT_EQ(line, "tavrel-host " TAVREL_PROJECT_VERSION);
     int nExitCode = -1;
-    EXPECT_TRUE(WaitForChildExit(pChild, WAIT_MS, &nExitCode));
+    EXPECT_TRUE(WaitForChildExit(pChild, HOST_WAIT_MS, &nExitCode));
     EXPECT_EQ(nExitCode, 0);
     ReleaseChildProcess(pChild);
 }
@@ -262,11 +160,11 @@ TEST(HostInformation, HelpNamesEveryOptionAndExitCode) {
     ChildProcess* pChild = StartChildProcess({TAVREL_HOST_PATH, "--help"}, &error);
     ASSERT_NE(pChild, nullptr) << error;
     std::string help, line;
-    while (ReadChildOutputLine(pChild, &line, WAIT_MS) == ChildOutputRead::Line) {
+    while (ReadChildOutputLine(pChild, &line, HOST_WAIT_MS) == ChildOutputRead::Line) {
         help += line + "\n";
     }
     int nExitCode = -1;
-    EXPECT_TRUE(WaitForChildExit(pChild, WAIT_MS, &nExitCode));
+    EXPECT_TRUE(WaitForChildExit(pChild, HOST_WAIT_MS, &nExitCode));
     EXPECT_EQ(nExitCode, 0);
     ReleaseChildProcess(pChild);
     EXPECT_EQ(help.rfind("Usage: tavrel-host", 0), 0u) << help;

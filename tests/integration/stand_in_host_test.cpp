@@ -212,6 +212,15 @@ TEST(EngineServerTable, EntryThirtySixHandsTheTextToTheSink) {
     EXPECT_EQ(received, std::vector<std::string>{"status\n"});
 }
 
+TEST(EngineServerTable, EntryThirtySixAbortsWhenTheObjectIsNotTheHosts) {
+    void* pEngineServer = StandInEngineFactory("VEngineServer021", nullptr);
+    auto pfnIssue = reinterpret_cast<void(TAVREL_THISCALL*)(void*, const char*)>(
+        EngineEntry(pEngineServer, ENGINE_SERVER_ISSUE_SERVER_COMMAND));
+    // What the entry sees when a caller hands it the object some other way than the host does.
+    char notTheEngine[16] = "status\n";
+    EXPECT_DEATH(pfnIssue(notTheEngine, "status\n"), "operation 36 on an object that is not");
+}
+
 class EngineServerTrap : public testing::TestWithParam<int> {};
 
 TEST_P(EngineServerTrap, NamesThePositionAndAborts) {

@@ -1,14 +1,15 @@
 // Process plumbing for the tavrel-send tests: start the built client with given arguments and
-// input, and stand up servers that the module's own pipe cannot easily play (busy, foreign).
+// input, and stand up a server that the module's own pipe cannot easily play (a busy one). Each
+// platform realises it in posix/ or win32/.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 struct ProcessResult {
-    int m_nExitCode = -1; // -1 when the process did not exit normally
-    std::string m_strStdout;
+    int m_nExitCode = -1;    // -1 when the process did not exit normally
+    std::string m_strStdout; // line breaks as "\n", whatever the platform writes
     std::string m_strStderr;
 };
 
@@ -30,17 +31,17 @@ public:
     void Kill();
 
 private:
-    pid_t m_nPid = -1;
-    int m_nStatus = 0;
+    intptr_t m_nProcess = -1; // the process id on POSIX, the process handle on Windows
+    int m_nStatus = 0;        // how the child ended, as the system reports it
     bool m_bExited = false;
     std::string m_strDirectory;
 };
 
-// A pipe name no other test process uses: tag, process id and a counter.
+// A pipe name no other test process uses: tag, a per-process stem and a counter.
 std::string UniquePipeName(const std::string& strTag);
 
-// Holds a pipe name with a listener whose queue is full and which never accepts, so every
-// further client is turned away as busy.
+// Holds a pipe name with a server that has room for no further client, so every further client
+// is turned away as busy.
 class CBusyPipe {
 public:
     CBusyPipe() = default;
@@ -50,25 +51,9 @@ public:
     bool Hold(const std::string& strPipeName);
 
 private:
-    int m_nListener = -1;
-    int m_nQueued = -1;
+    intptr_t m_hServer = -1;
+    intptr_t m_hQueued = -1; // the client that takes the last place
 };
 
-// A command-pipe server run by another user in a forked process. It creates the pipe, waits
-// until told to look, then counts the messages that reached it.
-class CForeignServer {
-public:
-    CForeignServer() = default;
-    CForeignServer(const CForeignServer&) = delete;
-    CForeignServer& operator=(const CForeignServer&) = delete;
-    ~CForeignServer();
-
-    // Returns once the pipe exists; false when the child could not become nUserId or create it.
-    bool Start(uid_t nUserId, const std::string& strPipeName);
-    // Lets the server read what is queued; the number of messages it got, or -1 on failure.
-    int CountMessages();
-
-private:
-    pid_t m_nPid = -1;
-    int m_nGoWriter = -1;
-};
+// Every failure is reported as exactly one line, prefixed with the program's name.
+void ExpectOneErrorLine(const ProcessResult& result, const std::string& strMentions);

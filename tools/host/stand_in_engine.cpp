@@ -22,7 +22,18 @@ struct RawEngineServer {
 std::atomic<ServerCommandSink> g_pfnSink{nullptr};
 std::atomic<void*> g_pSinkContext{nullptr};
 
-void TAVREL_THISCALL IssueServerCommand(void* /*pThis*/, const char* pszText) {
+RawEngineServer* EngineServerObject();
+
+void TAVREL_THISCALL IssueServerCommand(void* pThis, const char* pszText) {
+    // Anything but our object here means the module passed it some other way than the host's
+    // member-call convention, and the text cannot be trusted either.
+    if (pThis != EngineServerObject()) {
+        std::fprintf(stderr,
+                     "tavrel-host: the module called engine-server operation %d on an object "
+                     "that is not the host's\n",
+                     ENGINE_SERVER_ISSUE_SERVER_COMMAND);
+        std::abort();
+    }
     if (ServerCommandSink pfnSink = g_pfnSink.load()) {
         pfnSink(pszText, g_pSinkContext.load());
     }

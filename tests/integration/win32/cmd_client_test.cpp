@@ -1,0 +1,27 @@
+// End to end with a client nobody here wrote: the system's command interpreter redirecting echo
+// into the named pipe, as an administrator would from a prompt.
+#include "tests/integration/host_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+TEST_F(HostProcess, CommandInterpreterEchoIntoThePipeRunsAsACommand) {
+    const char* pszInterpreter = std::getenv("ComSpec");
+    ASSERT_NE(pszInterpreter, nullptr) << "ComSpec names no command interpreter";
+    ASSERT_NO_FATAL_FAILURE(StartAndAwaitBanner());
+
+    EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo status> \\\\.\\pipe\\ZivireDadedez"}), 0);
+    EXPECT_TRUE(SeeLine("] status"));
+    EXPECT_TRUE(SeeLine("Unknown command \"status\""));
+
+    // The pipe serves the next client after the interpreter's.
+    EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo quit> \\\\.\\pipe\\ZivireDadedez"}), 0);
+    EXPECT_TRUE(SeeLine("] quit"));
+    EXPECT_EQ(HostExitCode(), 0);
+}
+
+} // namespace
