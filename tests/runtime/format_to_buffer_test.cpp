@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 
@@ -47,6 +49,11 @@ TEST_P(TextOfLength, IsKeptWholeOrCutWithATerminator) {
     const size_t nKept = text.size() < BUFFER_LENGTH ? text.size() : BUFFER_LENGTH - 1;
     EXPECT_EQ(std::string(m_Storage), text.substr(0, nKept));
     EXPECT_TRUE(NothingWrittenPastTheBuffer());
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const FitCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszLabel;
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, TextOfLength,

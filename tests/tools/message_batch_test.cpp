@@ -1,6 +1,8 @@
 // Turning input into messages, and the checks that refuse a batch before anything is sent.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -38,6 +40,11 @@ TEST_P(SendMessageBatchInputTest, SplitsIntoLines) {
     EXPECT_TRUE(batch.m_bFromInputLines);
     EXPECT_EQ(batch.m_Messages, GetParam().m_Messages);
     EXPECT_EQ(batch.m_Origins, GetParam().m_Origins);
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const InputCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
 }
 
 INSTANTIATE_TEST_SUITE_P(SendMessageBatch, SendMessageBatchInputTest,
@@ -86,6 +93,11 @@ TEST_P(SendMessageBatchCheckTest, RefusesOnlyBadMessagesNamingThem) {
             << "'" << strMention << "' not in: " << strProblem;
     }
     EXPECT_EQ(strProblem.find('\n'), std::string::npos);
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const CheckCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
 }
 
 INSTANTIATE_TEST_SUITE_P(SendMessageBatch, SendMessageBatchCheckTest,

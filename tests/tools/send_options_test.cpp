@@ -1,6 +1,8 @@
 // Command-line parsing of tavrel-send.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -62,6 +64,11 @@ TEST_P(SendOptionsAcceptedTest, Parses) {
     EXPECT_EQ(options.m_bFromStandardInput, c.m_Commands.empty());
 }
 
+// Names the case, not its bytes, in test listings.
+void PrintTo(const AcceptedCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
+}
+
 INSTANTIATE_TEST_SUITE_P(SendOptions, SendOptionsAcceptedTest, ::testing::ValuesIn(g_AcceptedCases),
                          [](const auto& info) { return std::string(info.param.m_pszName); });
 
@@ -100,6 +107,11 @@ TEST_P(SendOptionsRefusedTest, IsAUsageErrorNamingTheCulprit) {
     EXPECT_EQ(options.m_eAction, SendAction::UsageError);
     EXPECT_NE(options.m_strError.find(GetParam().m_pszMentions), std::string::npos)
         << options.m_strError;
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const RefusedCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
 }
 
 INSTANTIATE_TEST_SUITE_P(SendOptions, SendOptionsRefusedTest, ::testing::ValuesIn(g_RefusedCases),

@@ -2,6 +2,8 @@
 // never connects, and the exit code and error line of each failure.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -163,6 +165,11 @@ TEST_P(SendDeliveryTest, ServerReceivesEachMessageSeparatelyInOrder) {
     EXPECT_EQ(run.m_Messages, GetParam().m_Expected);
 }
 
+// Names the case, not its bytes, in test listings.
+void PrintTo(const DeliveryCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
+}
+
 INSTANTIATE_TEST_SUITE_P(Send, SendDeliveryTest, ::testing::ValuesIn(g_DeliveryCases),
                          [](const auto& info) { return std::string(info.param.m_pszName); });
 
@@ -221,6 +228,11 @@ TEST_P(SendRefusedTest, ExitsWithoutConnecting) {
     } else {
         ExpectOneErrorLine(run.m_Result, GetParam().m_strMentions);
     }
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const RefusedCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
 }
 
 INSTANTIATE_TEST_SUITE_P(Send, SendRefusedTest, ::testing::ValuesIn(g_RefusedCases),

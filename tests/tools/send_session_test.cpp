@@ -2,6 +2,8 @@
 // played out exactly, without real time passing.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -216,6 +218,11 @@ TEST_P(SendSessionTest, PlaysOut) {
     EXPECT_EQ(system.m_Disconnected, bConnected ? std::vector<PipeClientHandle>{SCRIPTED_HANDLE}
                                                 : std::vector<PipeClientHandle>{});
     EXPECT_EQ(system.m_nSendCalls, static_cast<int>(c.m_nSent) + (c.m_nFailSendAt >= 0 ? 1 : 0));
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const SessionCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
 }
 
 INSTANTIATE_TEST_SUITE_P(SendSession, SendSessionTest, ::testing::ValuesIn(g_SessionCases),
