@@ -7,6 +7,7 @@
 // reporting 128 + 15 as a child ended by SIGTERM does on POSIX.
 #include "platform/child_process.h"
 
+#include "platform/win32/command_line.h"
 #include "platform/win32/system_error.h"
 
 #include <atomic>
@@ -48,31 +49,6 @@ void CloseIfOpen(HANDLE* phHandle) {
         CloseHandle(*phHandle);
         *phHandle = nullptr;
     }
-}
-
-// The command line the child's run time splits back into exactly these arguments.
-void AppendQuoted(std::string* pCommandLine, const std::string& argument) {
-    if (!pCommandLine->empty()) {
-        *pCommandLine += ' ';
-    }
-    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
-        *pCommandLine += argument;
-        return;
-    }
-    *pCommandLine += '"';
-    size_t nBackslashes = 0;
-    for (char c : argument) {
-        if (c == '\\') {
-            ++nBackslashes;
-            continue;
-        }
-        // Backslashes count only before a quote: there they are doubled and the quote escaped.
-        pCommandLine->append(c == '"' ? nBackslashes * 2 + 1 : nBackslashes, '\\');
-        *pCommandLine += c;
-        nBackslashes = 0;
-    }
-    pCommandLine->append(nBackslashes * 2, '\\');
-    *pCommandLine += '"';
 }
 
 // One pipe whose child end (the read end when bChildReads) is inheritable.
@@ -146,7 +122,7 @@ ChildProcess* StartChildProcess(const std::vector<std::string>& arguments, std::
     }
     std::string commandLine;
     for (const std::string& argument : arguments) {
-        AppendQuoted(&commandLine, argument);
+        AppendQuotedArgument(&commandLine, argument);
     }
     std::string program = arguments[0];
     for (char& c : program) {

@@ -2,6 +2,8 @@
 // and a one-instance named pipe whose instance a client of ours already holds.
 #include "tests/tools/send_test_support.h"
 
+#include "platform/win32/command_line.h"
+
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -33,30 +35,6 @@ bool WriteBytes(const std::string& strPath, const std::string& strContents) {
     std::ofstream file(strPath, std::ios::binary);
     file << strContents;
     return static_cast<bool>(file);
-}
-
-// The command line the child's run time splits back into exactly these arguments.
-void AppendQuoted(std::string* pCommandLine, const std::string& strArgument) {
-    if (!pCommandLine->empty()) {
-        *pCommandLine += ' ';
-    }
-    if (!strArgument.empty() && strArgument.find_first_of(" \t\n\v\"") == std::string::npos) {
-        *pCommandLine += strArgument;
-        return;
-    }
-    *pCommandLine += '"';
-    size_t nBackslashes = 0;
-    for (char c : strArgument) {
-        if (c == '\\') {
-            ++nBackslashes;
-            continue;
-        }
-        pCommandLine->append(c == '"' ? nBackslashes * 2 + 1 : nBackslashes, '\\');
-        *pCommandLine += c;
-        nBackslashes = 0;
-    }
-    pCommandLine->append(nBackslashes * 2, '\\');
-    *pCommandLine += '"';
 }
 
 bool IsPipeVariable(const char* pszEntry) {
@@ -143,9 +121,9 @@ bool CChildProcess::Start(const std::string& strProgram, const std::vector<std::
     }
 
     std::string strCommandLine;
-    AppendQuoted(&strCommandLine, strProgram);
+    AppendQuotedArgument(&strCommandLine, strProgram);
     for (const std::string& strArgument : arguments) {
-        AppendQuoted(&strCommandLine, strArgument);
+        AppendQuotedArgument(&strCommandLine, strArgument);
     }
     std::string strPath = strProgram;
     for (char& c : strPath) {
