@@ -2,6 +2,7 @@
 // constant-initialised and needs no step here.
 #include "plugin/module_objects.h"
 
+#include "console/console_variable.h"
 #include "plugin/interface_registry.h"
 #include "plugin/tavrel_server_plugin.h"
 #include "runtime/char_conversion.h"
@@ -29,7 +30,9 @@ void StartModuleObjects() {
     g_bModuleObjectsStarted = true;
     new (g_PluginRegistrationStorage)
         InterfaceRegistration(CreateServerPlugin, SERVER_PLUGIN_CALLBACKS_INTERFACE_NAME);
-    // The version variable and then the empty variable take their place here, before the tables.
+    // The empty variable after the version variable, so registration submits it first.
+    ConstructVersionVariable();
+    ConstructEmptyVariable();
     ConstructEscapeTables();
 }
 
@@ -39,6 +42,7 @@ void StopModuleObjects() {
     }
     g_bModuleObjectsStopped = true;
     DestroyEscapeTables();
-    // The console variables go here, in reverse of their start. Registry entries are never
-    // removed: the entry stays readable until the module is unmapped.
+    DestroyEmptyVariable();
+    DestroyVersionVariable();
+    // Registry entries are never removed: the entry stays readable until the module is unmapped.
 }

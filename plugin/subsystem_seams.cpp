@@ -1,7 +1,7 @@
-// The math library's start-up, and the console objects' registration steps, which stay empty
-// until console objects exist.
+// The math library's start-up, and the console objects' registration steps.
 #include "plugin/subsystem_seams.h"
 
+#include "console/console_object.h"
 #include "math/math_library.h"
 
 void StartMathLibraryAtLoad() {
@@ -10,6 +10,11 @@ void StartMathLibraryAtLoad() {
     InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
 }
 
-void RegisterConsoleObjectsAtLoad() {}
+void RegisterConsoleObjectsAtLoad() {
+    // No extra flags; the default accessor hands each object to the service.
+    RegisterConsoleObjects(0, nullptr);
+}
 
-void UnregisterConsoleObjectsAtUnload() {}
+void UnregisterConsoleObjectsAtUnload() {
+    UnregisterConsoleObjects();
+}

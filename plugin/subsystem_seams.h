@@ -1,5 +1,5 @@
 // The load and unload steps that start other subsystems: the math library's start-up, and the
-// registration of the module's console objects, which stays empty until console objects exist.
+// registration of the module's console objects with the host's console-variable service.
 #pragma once
 
 void StartMathLibraryAtLoad();

@@ -1,5 +1,5 @@
 // The plug-in's callbacks: load, unload and the frame do the work; the rest are accepted and
-// ignored.
+// ignored. Also the version variable.
 #include "plugin/tavrel_server_plugin.h"
 
 #include "connect/library_connection.h"
@@ -7,6 +7,16 @@
 #include "plugin/subsystem_seams.h"
 
 CTavrelServerPlugin g_TavrelServerPlugin;
+CStaticObject<ConVar> g_VersionVariable;
+
+void ConstructVersionVariable() {
+    g_VersionVariable.Construct(TAVREL_VERSION_VARIABLE_NAME, TAVREL_VERSION_VARIABLE_VALUE, 0u,
+                                TAVREL_VERSION_VARIABLE_HELP);
+}
+
+void DestroyVersionVariable() {
+    g_VersionVariable.Destroy();
+}
 
 bool CTavrelServerPlugin::LoadPlugin(InterfaceFactory pfnEngineFactory,
                                      InterfaceFactory /*pfnGameServerFactory*/) {

@@ -1,10 +1,17 @@
-// The plug-in object the host receives from CreateInterface. It has no data of its own: its state
-// is the relay's and the library connection's module-level state.
+// The plug-in object the host receives from CreateInterface, and the plug-in's version variable.
+// The object has no data of its own: its state is the relay's and the library connection's
+// module-level state.
 #pragma once
 
+#include "console/console_variable.h"
 #include "host/server_plugin_callbacks.h"
+#include "runtime/static_object.h"
 
 #define TAVREL_PLUGIN_DESCRIPTION "Tavrel, by the Tavrel developers"
+
+#define TAVREL_VERSION_VARIABLE_NAME "tavrel_version"
+#define TAVREL_VERSION_VARIABLE_VALUE "0.1"
+#define TAVREL_VERSION_VARIABLE_HELP "Tavrel Plugin Version"
 
 class CTavrelServerPlugin final : public IServerPluginCallbacks {
 public:
@@ -39,3 +46,10 @@ public:
 
 // The one instance; constant-initialised, so it exists before any start-up code runs.
 extern CTavrelServerPlugin g_TavrelServerPlugin;
+
+// The plug-in's version variable, registered with the host at load. The start-up routine
+// constructs it before the empty variable and destroys it after that one.
+extern CStaticObject<ConVar> g_VersionVariable;
+
+void ConstructVersionVariable();
+void DestroyVersionVariable();

@@ -59,6 +59,29 @@ TEST_F(HostProcess, TypedCommandsShareTheConsoleAndEndOfInputKeepsItRunning) {
     EXPECT_EQ(HostExitCode(), 0);
 }
 
+TEST_F(HostProcess, ConsoleShowsListsAndSetsThePluginsVersionVariable) {
+    ASSERT_NO_FATAL_FAILURE(StartAndAwaitBanner());
+    ASSERT_TRUE(WriteChildInput(m_pHost, "tavrel_version\ncvarlist\ntavrel_version 0.2\n"));
+    EXPECT_TRUE(SeeLine("] tavrel_version"));
+    EXPECT_TRUE(SeeLine("\"tavrel_version\" = \"0.1\""));
+    EXPECT_TRUE(SeeLine("] cvarlist"));
+    EXPECT_TRUE(SeeLine("\"\" = \"0\""));
+    EXPECT_TRUE(SeeLine("\"tavrel_version\" = \"0.1\" - Tavrel Plugin Version"));
+    EXPECT_TRUE(SeeLine("2 console variables"));
+    EXPECT_TRUE(SeeLine("] tavrel_version 0.2"));
+    EXPECT_TRUE(SeeLine("\"tavrel_version\" changed from \"0.1\" to \"0.2\""));
+
+    // Relayed through the pipe like any command; the quotes keep the blank.
+    SendWithTavrelSend("TAVREL_VERSION \"1 2\"");
+    EXPECT_TRUE(SeeLine("\"tavrel_version\" changed from \"0.2\" to \"1 2\""));
+    SendWithTavrelSend("tavrel_version");
+    EXPECT_TRUE(SeeLine("\"tavrel_version\" = \"1 2\""));
+
+    SendWithTavrelSend("quit");
+    EXPECT_TRUE(SeeLine("] quit"));
+    EXPECT_EQ(HostExitCode(), 0);
+}
+
 class HostStopRequest : public HostProcess, public testing::WithParamInterface<ChildStopRequest> {};
 
 TEST_P(HostStopRequest, EndsCleanly) {

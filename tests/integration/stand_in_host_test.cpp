@@ -1,7 +1,8 @@
 // The stand-in host's own parts, without a module: its console, its command line and the
-// engine-server table it hands to plug-ins.
+// engine-server and console-variable service tables it hands to plug-ins.
 #include "platform/linkage.h"
 #include "tools/host/server_console.h"
+#include "tools/host/stand_in_console_service.h"
 #include "tools/host/stand_in_engine.h"
 #include "tools/host/stand_in_host.h"
 
@@ -80,6 +81,27 @@ TEST(ServerConsole, TextQueuedByACommandWaitsForTheNextExecute) {
     console.Execute();
     EXPECT_EQ(Lines(output.str()),
               (std::vector<std::string>{"] later", "] echo queued", "queued"}));
+}
+
+TEST(ServerConsole, NamesThatAreNoCommandGoToTheNameHandlerAfterTheCommands) {
+    std::ostringstream output;
+    ServerConsole console(output);
+    std::vector<std::string> asked;
+    console.SetNameHandler(
+        [&asked](ServerConsole& self, const std::string& name, const std::string& arguments) {
+            asked.push_back(name + "|" + arguments);
+            if (name != "known") {
+                return false;
+            }
+            self.Print("handled");
+            return true;
+        });
+    console.AddText("echo command\nknown  a b\nunknown\n");
+    console.Execute();
+    EXPECT_EQ(asked, (std::vector<std::string>{"known|a b", "unknown|"}));
+    EXPECT_EQ(Lines(output.str()),
+              (std::vector<std::string>{"] echo command", "command", "] known  a b", "handled",
+                                        "] unknown", "Unknown command \"unknown\""}));
 }
 
 TEST(ServerConsole, HelpListsAddedCommandsAndLaterOnesReplaceEarlier) {
@@ -177,7 +199,7 @@ void PrintTo(const FactoryCase& factory, std::ostream* pStream) {
 
 class EngineFactory : public testing::TestWithParam<FactoryCase> {};
 
-TEST_P(EngineFactory, ServesOnlyTheEngineServer) {
+TEST_P(EngineFactory, ServesOnlyTheEngineServerAndTheConsoleService) {
     int nStatus = -7;
     void* pInterface = StandInEngineFactory(GetParam().m_pszName, &nStatus);
     EXPECT_EQ(pInterface != nullptr, GetParam().m_bServed);
@@ -189,12 +211,12 @@ TEST_P(EngineFactory, ServesOnlyTheEngineServer) {
     EXPECT_EQ(nStatus, INTERFACE_STATUS_FAILED);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, EngineFactory,
-                         testing::Values(FactoryCase{"VEngineServer021", true},
-                                         FactoryCase{"VEngineServer020", false},
-                                         FactoryCase{"vengineserver021", false},
-                                         FactoryCase{"VEngineCvar004", false},
-                                         FactoryCase{"", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, EngineFactory,
+    testing::Values(FactoryCase{"VEngineServer021", true}, FactoryCase{"VEngineServer020", false},
+                    FactoryCase{"vengineserver021", false}, FactoryCase{"VEngineCvar004", true},
+                    FactoryCase{"VEngineCvar003", false}, FactoryCase{"venginecvar004", false},
+                    FactoryCase{"", false}));
 
 TEST(EngineServerTable, EntryThirtySixHandsTheTextToTheSink) {
     std::vector<std::string> received;
@@ -233,5 +255,77 @@ TEST_P(EngineServerTrap, NamesThePositionAndAborts) {
 
 INSTANTIATE_TEST_SUITE_P(Positions, EngineServerTrap,
                          testing::Values(0, 1, 35, 37, ENGINE_SERVER_POSITIONS - 1));
+
+// The console-variable service as a module sees it, without a module: served entries that need
+// no console object, and traps.
+class ConsoleServiceTable : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetStandInConsoleService();
+        m_pService = StandInEngineFactory("VEngineCvar004", nullptr);
+        ASSERT_EQ(m_pService, StandInConsoleService());
+    }
+    void TearDown() override { ResetStandInConsoleService(); }
+
+    void* m_pService = nullptr;
+};
+
+TEST_F(ConsoleServiceTable, EntryFiveHandsOutANewIdentifierEachTime) {
+    auto pfnAllocate = reinterpret_cast<int32_t(TAVREL_THISCALL*)(void*)>(
+        EngineEntry(m_pService, CONSOLE_SERVICE_ALLOCATE_MODULE_IDENTIFIER));
+    const int32_t nFirst = pfnAllocate(m_pService);
+    const int32_t nSecond = pfnAllocate(m_pService);
+    EXPECT_NE(nFirst, -1);
+    EXPECT_NE(nSecond, nFirst);
+    ResetStandInConsoleService();
+    EXPECT_NE(pfnAllocate(m_pService), nSecond) << "identifiers outlive a reset";
+}
+
+TEST_F(ConsoleServiceTable, EntryTwentyPassesTheChangeToTheListenerWhileThereIsOne) {
+    struct Received {
+        void* m_pVariable;
+        std::string m_Previous;
+        float m_flPrevious;
+    };
+    std::vector<Received> received;
+    SetConsoleChangeListener(
+        [](void* pVariable, const char* pszPrevious, float flPrevious, void* pContext) {
+            static_cast<std::vector<Received>*>(pContext)->push_back(
+                {pVariable, pszPrevious, flPrevious});
+        },
+        &received);
+    auto pfnNotify = reinterpret_cast<void(TAVREL_THISCALL*)(void*, void*, const char*, float)>(
+        EngineEntry(m_pService, CONSOLE_SERVICE_NOTIFY_GLOBAL_CHANGE_CALLBACKS));
+    int variable = 0;
+    pfnNotify(m_pService, &variable, "old", 1.5f);
+    SetConsoleChangeListener(nullptr, nullptr);
+    pfnNotify(m_pService, &variable, "dropped", 0.0f);
+
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].m_pVariable, &variable);
+    EXPECT_EQ(received[0].m_Previous, "old");
+    EXPECT_EQ(received[0].m_flPrevious, 1.5f);
+    EXPECT_EQ(ConsoleServiceCallsSoFar().m_Notifications,
+              (std::vector<void*>{&variable, &variable}));
+}
+
+TEST_F(ConsoleServiceTable, ServedEntryAbortsWhenTheObjectIsNotTheHosts) {
+    auto pfnAllocate = reinterpret_cast<int32_t(TAVREL_THISCALL*)(void*)>(
+        EngineEntry(m_pService, CONSOLE_SERVICE_ALLOCATE_MODULE_IDENTIFIER));
+    char notTheService[16] = {};
+    EXPECT_DEATH(pfnAllocate(notTheService), "operation 5 on an object that is not");
+}
+
+class ConsoleServiceTrap : public ConsoleServiceTable, public testing::WithParamInterface<int> {};
+
+TEST_P(ConsoleServiceTrap, NamesThePositionAndAborts) {
+    auto pfnUnserved =
+        reinterpret_cast<void(TAVREL_THISCALL*)(void*)>(EngineEntry(m_pService, GetParam()));
+    EXPECT_DEATH(pfnUnserved(m_pService),
+                 "console-variable service operation " + std::to_string(GetParam()) + ",");
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, ConsoleServiceTrap,
+                         testing::Values(0, 4, 7, 9, 19, 21, CONSOLE_SERVICE_POSITIONS - 1));
 
 } // namespace

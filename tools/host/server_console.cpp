@@ -81,12 +81,18 @@ void ServerConsole::ExecuteLine(const std::string& line) {
     if (nNameEnd != std::string::npos) {
         arguments = text.substr(text.find_first_not_of(BLANKS, nNameEnd));
     }
-    // Console variables, once the host serves them, are looked up here after the commands.
     if (const Command* pCommand = FindCommand(name)) {
         // A copy, because the handler may add commands and so move the one running.
         CommandHandler handler = pCommand->m_Handler;
         handler(*this, arguments);
         return;
+    }
+    // Console variables come after the commands.
+    if (m_NameHandler) {
+        NameHandler handler = m_NameHandler;
+        if (handler(*this, name, arguments)) {
+            return;
+        }
     }
     Print("Unknown command \"" + name + "\"");
 }

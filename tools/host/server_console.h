@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ServerConsole {
@@ -14,12 +15,19 @@ public:
     // arguments is the rest of the line after the command's name, without leading blanks.
     using CommandHandler =
         std::function<void(ServerConsole& console, const std::string& arguments)>;
+    // Asked about a name that is no command, as a server asks its console variables; true when
+    // it knew the name.
+    using NameHandler = std::function<bool(ServerConsole& console, const std::string& name,
+                                           const std::string& arguments)>;
 
     // Prints to output, flushing after every line. Comes with quit, exit, echo and help.
     explicit ServerConsole(std::ostream& output);
 
     // A later command of the same name (names ignore letter case) replaces the earlier one.
     void AddCommand(const std::string& name, const std::string& help, CommandHandler handler);
+
+    // Replaces the handler for names that are no command; a null one leaves them unknown.
+    void SetNameHandler(NameHandler handler) { m_NameHandler = std::move(handler); }
 
     // Queues text to run at the next Execute. It may hold several lines; a line break ends each.
     void AddText(const char* pszText);
@@ -46,6 +54,7 @@ private:
 
     std::ostream& m_Output;
     std::vector<Command> m_Commands;
+    NameHandler m_NameHandler;
     std::string m_strBuffer;
     bool m_bQuitRequested = false;
 };

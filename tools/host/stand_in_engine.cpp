@@ -4,6 +4,7 @@
 
 #include "host/interface_factory.h"
 #include "platform/linkage.h"
+#include "tools/host/stand_in_console_service.h"
 
 #include <atomic>
 #include <cstdio>
@@ -80,9 +81,11 @@ void SetServerCommandSink(ServerCommandSink pfnSink, void* pContext) {
 }
 
 void* StandInEngineFactory(const char* pszName, int* pnStatus) {
-    // The console-variable service, "VEngineCvar004", is served here once the host has one.
     if (std::strcmp(pszName, "VEngineServer021") == 0) {
         return Serve(EngineServerObject(), pnStatus);
+    }
+    if (std::strcmp(pszName, "VEngineCvar004") == 0) {
+        return Serve(StandInConsoleService(), pnStatus);
     }
     return Serve(nullptr, pnStatus);
 }

@@ -1,6 +1,7 @@
 // The engine side the stand-in host offers its plug-in: the two factories a server hands over on
 // load, and an engine-server object built from the host's positions alone, so a module that
-// calls a position the host does not serve stops at once with that position's number.
+// calls a position the host does not serve stops at once with that position's number. The
+// console-variable service has a file of its own (stand_in_console_service.h).
 #pragma once
 
 // Receives the text of every IssueServerCommand, on the thread the module called from.
@@ -9,7 +10,8 @@ using ServerCommandSink = void (*)(const char* pszText, void* pContext);
 // Where IssueServerCommand sends its text from now on; a null sink drops it.
 void SetServerCommandSink(ServerCommandSink pfnSink, void* pContext);
 
-// Serves "VEngineServer021"; any other name yields null and status 1.
+// Serves "VEngineServer021" and the console-variable service "VEngineCvar004"; any other name
+// yields null and status 1.
 void* StandInEngineFactory(const char* pszName, int* pnStatus);
 
 // Serves nothing: the module never asks it for anything.

@@ -2,6 +2,8 @@
 #include "tools/host/stand_in_host.h"
 
 #include "host/interface_factory.h"
+#include "tools/host/console_by_position.h"
+#include "tools/host/stand_in_console_service.h"
 #include "tools/host/stand_in_engine.h"
 
 #include <cerrno>
@@ -24,6 +26,34 @@ bool ParseNumber(const std::string& text, long nMinimum, long nMaximum, long* pn
     }
     *pnValue = nValue;
     return true;
+}
+
+std::string Quoted(const char* pszText) {
+    return std::string("\"") + pszText + "\"";
+}
+
+// A variable's value as a server reads it: the text of the variable it names as its identity.
+const char* ValueText(void* pVariable) {
+    return ConsoleObjectByPosition(ConsoleObjectByPosition(pVariable).Identity()).Text();
+}
+
+// "NAME" = "VALUE", and " - HELP" when asked for and there is any.
+std::string DescribeVariable(void* pVariable, bool bWithHelp) {
+    ConsoleObjectByPosition variable(pVariable);
+    std::string description = Quoted(variable.ObjectName()) + " = " + Quoted(ValueText(pVariable));
+    const char* pszHelp = variable.ObjectHelp();
+    if (bWithHelp && pszHelp != nullptr && *pszHelp != '\0') {
+        description += std::string(" - ") + pszHelp;
+    }
+    return description;
+}
+
+// A value typed in quotes loses them, so it may hold blanks at its ends.
+std::string Unquoted(const std::string& text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        return text.substr(1, text.size() - 2);
+    }
+    return text;
 }
 
 } // namespace
@@ -117,6 +147,32 @@ StandInHost::StandInHost(std::ostream& output, std::ostream& errors)
                                  console.Print(m_Plugin.GetDescription());
                              }
                          });
+    m_Console.AddCommand("cvarlist", "list the console variables with their values and help",
+                         [](ServerConsole& console, const std::string&) {
+                             size_t nVariables = 0;
+                             for (void* pObject : RegisteredConsoleObjects()) {
+                                 if (!ConsoleObjectByPosition(pObject).ActsAsCommand()) {
+                                     console.Print(DescribeVariable(pObject, true));
+                                     ++nVariables;
+                                 }
+                             }
+                             console.Print(std::to_string(nVariables) + " console variables");
+                         });
+    // NAME prints the variable's value; NAME VALUE sets it through its facet, as a server does.
+    m_Console.SetNameHandler(
+        [](ServerConsole& console, const std::string& name, const std::string& arguments) {
+            void* pVariable = FindConsoleVariable(name.c_str());
+            if (pVariable == nullptr) {
+                return false;
+            }
+            if (arguments.empty()) {
+                console.Print(DescribeVariable(pVariable, false));
+            } else {
+                ConVarFacetByPosition(ConsoleObjectByPosition(pVariable).Facet())
+                    .SetFromText(Unquoted(arguments).c_str());
+            }
+            return true;
+        });
 }
 
 StandInHost::~StandInHost() {
@@ -148,9 +204,12 @@ HostExitCode StandInHost::Load(const std::string& modulePath) {
 
     PluginByPosition plugin(pPlugin);
     SetServerCommandSink(&StandInHost::ReceiveServerCommand, this);
+    SetConsoleChangeListener(&StandInHost::ReceiveVariableChange, this);
     if (!plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory)) {
         // A server does not unload a plug-in that failed to load; it only lets go of the module.
         SetServerCommandSink(nullptr, nullptr);
+        SetConsoleChangeListener(nullptr, nullptr);
+        ResetStandInConsoleService();
         UnloadModuleLibrary(hModule);
         m_Errors << "tavrel-host: the plug-in refused to load; is another process holding the "
                     "command pipe \\\\.\\pipe\\ZivireDadedez?"
@@ -203,9 +262,19 @@ void StandInHost::Unload() {
     }
     m_Plugin.UnloadPlugin();
     SetServerCommandSink(nullptr, nullptr);
+    SetConsoleChangeListener(nullptr, nullptr);
+    // Whatever the plug-in left registered goes with its module.
+    ResetStandInConsoleService();
     UnloadModuleLibrary(m_hModule);
     m_hModule = nullptr;
     m_Plugin = PluginByPosition(nullptr);
+}
+
+void StandInHost::ReceiveVariableChange(void* pVariable, const char* pszPreviousText,
+                                        float /*flPreviousValue*/, void* pContext) {
+    static_cast<StandInHost*>(pContext)->m_Console.Print(
+        Quoted(ConsoleObjectByPosition(pVariable).ObjectName()) + " changed from " +
+        Quoted(pszPreviousText) + " to " + Quoted(ValueText(pVariable)));
 }
 
 void StandInHost::ReceiveServerCommand(const char* pszText, void* pContext) {

@@ -1,5 +1,7 @@
 // The stand-in host: loads a module as a game server does, finds its plug-in, runs server frames
 // at a fixed rate and shuts it down again. Everything it calls on the plug-in goes by position.
+// Its console also reaches the console variables the plug-in registers: NAME shows a value, NAME
+// VALUE sets it, cvarlist lists them, and every change is printed.
 #pragma once
 
 #include "platform/module_library.h"
@@ -77,6 +79,9 @@ public:
 
 private:
     static void ReceiveServerCommand(const char* pszText, void* pContext);
+    // The console-variable service's global change listener: prints each change.
+    static void ReceiveVariableChange(void* pVariable, const char* pszPreviousText,
+                                      float flPreviousValue, void* pContext);
 
     ServerConsole m_Console;
     std::ostream& m_Errors;

@@ -205,6 +205,9 @@ void RunProbe(InterfaceFactory pfnCreateInterface) {
     auto* pProbe = static_cast<AllocationProbe*>(
         pfnCreateInterface(ALLOCATION_PROBE_INTERFACE_NAME, &nStatus));
     std::printf("serve %d %d\n", pProbe != nullptr ? 1 : 0, nStatus);
+    // What the module took while it was mapped (its console variables' texts) belongs to no
+    // operation.
+    PrintAllocatorCalls();
     if (pProbe == nullptr) {
         return;
     }

@@ -1,0 +1,136 @@
+// The built module relays without the heap: under the stand-in's recording allocator, frames that
+// issue commands, discard an over-long message or see their client leave take no block at all.
+#include "platform/module_library.h"
+#include "tests/support/test_client.h"
+#include "tier0/tier0_control.h"
+#include "tools/host/plugin_by_position.h"
+#include "tools/host/stand_in_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
+const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
+
+size_t g_nIssuedCommands = 0;
+
+void CountCommand(const char*, void*) {
+    ++g_nIssuedCommands;
+}
+
+// 128 messages of 6 to 1022 bytes, every length class the relay handles.
+std::vector<std::string> MixedBatch() {
+    std::vector<std::string> messages;
+    for (size_t i = 0; i < 128; ++i) {
+        std::string message = "echo ";
+        message.resize(6 + 1016 * i / 127, static_cast<char>('a' + i % 26));
+        messages.push_back(message);
+    }
+    return messages;
+}
+
+struct RelayTraffic {
+    const char* m_pszLabel;
+    std::vector<std::string> m_Messages;
+    bool m_bClientLeaves;
+    size_t m_nCommands; // what the engine must receive
+};
+
+void PrintTo(const RelayTraffic& traffic, std::ostream* pStream) {
+    *pStream << traffic.m_pszLabel;
+}
+
+class RelayHeap : public testing::TestWithParam<RelayTraffic> {
+protected:
+    void SetUp() override {
+        g_nIssuedCommands = 0;
+        SetServerCommandSink(&CountCommand, nullptr);
+        std::string error;
+        m_hModule = LoadModuleLibrary(TAVREL_MODULE_PATH, &error);
+        ASSERT_NE(m_hModule, nullptr) << error;
+        auto pfnCreateInterface =
+            reinterpret_cast<InterfaceFactory>(FindModuleSymbol(m_hModule, "CreateInterface"));
+        ASSERT_NE(pfnCreateInterface, nullptr);
+        void* pPlugin = pfnCreateInterface(PLUGIN_INTERFACE, nullptr);
+        ASSERT_NE(pPlugin, nullptr);
+        m_Plugin = PluginByPosition(pPlugin);
+        m_bPluginLoaded = m_Plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory);
+        ASSERT_TRUE(m_bPluginLoaded) << "is another process holding the pipe's name?";
+    }
+
+    void TearDown() override {
+        if (m_bPluginLoaded) {
+            m_Plugin.UnloadPlugin();
+        }
+        if (m_hModule != nullptr) {
+            UnloadModuleLibrary(m_hModule);
+        }
+        SetServerCommandSink(nullptr, nullptr);
+    }
+
+    // Frames until the engine has every command, or a generous bound; the client writes from a
+    // thread of its own, so a batch larger than the socket's queue cannot stall the test.
+    void RelayFromClient(const RelayTraffic& traffic) {
+        std::thread client([&traffic] {
+            CTestClient pipeClient;
+            ASSERT_TRUE(pipeClient.Connect(PIPE_NAME));
+            for (const std::string& message : traffic.m_Messages) {
+                ASSERT_TRUE(pipeClient.Send(message));
+            }
+            if (!traffic.m_bClientLeaves) {
+                // Still connected while the frames below find nothing more to read.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        for (int nFrame = 0; nFrame < 2000 && g_nIssuedCommands < traffic.m_nCommands; ++nFrame) {
+            m_Plugin.OnGameFrame(true);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        // A few more frames read on to the end of the queue: "no data yet" for a client that
+        // stays, the recycling of the connection for one that left.
+        for (int nFrame = 0; nFrame < 3; ++nFrame) {
+            m_Plugin.OnGameFrame(true);
+        }
+        client.join();
+        m_Plugin.OnGameFrame(true);
+    }
+
+    ModuleLibraryHandle m_hModule = nullptr;
+    PluginByPosition m_Plugin{nullptr};
+    bool m_bPluginLoaded = false;
+};
+
+TEST_P(RelayHeap, FramesTakeNoBlockAndReleaseNone) {
+    Tier0_ResetCounts();
+    const int32_t nLiveBlocks = Tier0_GetLiveBlockCount();
+
+    RelayFromClient(GetParam());
+
+    EXPECT_EQ(g_nIssuedCommands, GetParam().m_nCommands);
+    for (int nPosition : {TIER0_ALLOCATE_TAGGED, TIER0_ALLOCATE, TIER0_REALLOCATE_TAGGED,
+                          TIER0_REALLOCATE, TIER0_RELEASE}) {
+        EXPECT_EQ(Tier0_GetCallCount(nPosition), 0u) << "allocator operation " << nPosition;
+    }
+    EXPECT_EQ(Tier0_GetLiveBlockCount(), nLiveBlocks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Traffic, RelayHeap,
+    testing::Values(
+        RelayTraffic{"SilentClient", {}, false, 0},
+        RelayTraffic{"OneMessageAndLeave", {"status"}, true, 1},
+        RelayTraffic{"LongestMessage", {std::string(1022, 'x')}, true, 1},
+        RelayTraffic{"OverLongBetweenTwo", {"echo a", std::string(1023, 'y'), "echo b"}, true, 2},
+        RelayTraffic{"EmbeddedNul", {std::string("echo a\0b", 8)}, true, 1},
+        RelayTraffic{"MixedBatchOf128", MixedBatch(), false, 128}),
+    [](const testing::TestParamInfo<RelayTraffic>& info) { return info.param.m_pszLabel; });
+
+} // namespace
