@@ -69,6 +69,16 @@ float LibraryInverseSquaredLength(const Vector3& v) {
     return 1.0f / std::fmax(v.x * v.x + v.y * v.y + v.z * v.z, 1.0f);
 }
 
+// What a call through the table costs before the routine does anything: the floor under every
+// row of the same shape.
+float PassThrough(float x) {
+    return x;
+}
+void PassThroughPair(float angle, float* pSine, float* pCosine) {
+    *pSine = angle;
+    *pCosine = angle;
+}
+
 void Scalar(benchmark::State& state, ScalarMathRoutine pfnRoutine,
             const std::vector<float>& inputs) {
     size_t i = 0;
@@ -120,6 +130,32 @@ void InverseSquaredLength(benchmark::State& state, InverseSquaredLengthRoutine p
         benchmark::DoNotOptimize(pfnRoutine);
         benchmark::DoNotOptimize(pfnRoutine(vectors[i++ & (kInputs - 1)]));
     }
+}
+
+// Each input depends on the previous result (times zero: the results here are finite), so
+// calls cannot overlap and the row shows the routine's latency rather than its throughput.
+void ReciprocalSquareRootChained(benchmark::State& state, ScalarMathRoutine pfnRoutine) {
+    static const std::vector<float> inputs = PositiveInputs();
+    size_t i = 0;
+    float result = 0.0f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pfnRoutine);
+        result = pfnRoutine(inputs[i++ & (kInputs - 1)] + result * 0.0f);
+    }
+    benchmark::DoNotOptimize(result);
+}
+
+void SineAndCosineChained(benchmark::State& state, SineAndCosineRoutine pfnRoutine) {
+    static const std::vector<float> angles = Angles();
+    size_t i = 0;
+    float sine = 0.0f;
+    float cosine = 0.0f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pfnRoutine);
+        pfnRoutine(angles[i++ & (kInputs - 1)] + (sine + cosine) * 0.0f, &sine, &cosine);
+    }
+    benchmark::DoNotOptimize(sine);
+    benchmark::DoNotOptimize(cosine);
 }
 
 void SquareRoot(benchmark::State& state, ScalarMathRoutine pfnRoutine) {
@@ -180,6 +216,19 @@ BENCHMARK_CAPTURE(Cosine, Library_cosf, LibraryCosine);
 BENCHMARK_CAPTURE(Cosine, Default, CosineDefault);
 BENCHMARK_CAPTURE(Cosine, SSE, CosineSSE);
 BENCHMARK_CAPTURE(Cosine, SSE2, CosineSSE2);
+
+BENCHMARK_CAPTURE(SquareRoot, CallOnly, PassThrough);
+BENCHMARK_CAPTURE(SineAndCosine, CallOnly, PassThroughPair);
+
+BENCHMARK_CAPTURE(ReciprocalSquareRootChained, Library_1_over_sqrtf, LibraryReciprocalSquareRoot);
+BENCHMARK_CAPTURE(ReciprocalSquareRootChained, SSE, ReciprocalSquareRootSSE);
+BENCHMARK_CAPTURE(ReciprocalSquareRootChained, EstimateSSE, ReciprocalSquareRootEstimateSSE);
+BENCHMARK_CAPTURE(ReciprocalSquareRootChained, CallOnly, PassThrough);
+
+BENCHMARK_CAPTURE(SineAndCosineChained, Library_sinf_cosf, LibrarySineAndCosine);
+BENCHMARK_CAPTURE(SineAndCosineChained, SSE, SineAndCosineSSE);
+BENCHMARK_CAPTURE(SineAndCosineChained, SSE2, SineAndCosineSSE2);
+BENCHMARK_CAPTURE(SineAndCosineChained, CallOnly, PassThroughPair);
 
 BENCHMARK(StartUp)->Unit(benchmark::kMicrosecond);
 

@@ -60,6 +60,16 @@ int AcceptTrustedClient(int nListener) {
     }
 }
 
+// False only when the listener's queue is certainly empty. An accept4 that finds no client still
+// costs several times this poll, since the kernel builds a socket file for the connection before
+// it looks at the queue and then discards it; an idle frame with no client pays for the poll alone.
+bool ClientMayBeWaiting(int nListener) {
+    pollfd poller{};
+    poller.fd = nListener;
+    poller.events = POLLIN;
+    return poll(&poller, 1, 0) != 0;
+}
+
 // A zero-byte receive is either an empty message or the end of the connection, and the socket
 // reports both alike. The client is gone once it has hung up and nothing but empty messages (which
 // would issue nothing) is left unread.
@@ -114,6 +124,9 @@ CommandPipeRead ReadCommandPipe(CommandPipeHandle hPipe, void* pBuffer, uint32_t
         return CommandPipeRead::Failed;
     }
     if (pPipe->m_nConnection < 0) {
+        if (!ClientMayBeWaiting(pPipe->m_nListener)) {
+            return CommandPipeRead::NoData;
+        }
         pPipe->m_nConnection = AcceptTrustedClient(pPipe->m_nListener);
         if (pPipe->m_nConnection < 0) {
             return errno == EAGAIN || errno == EWOULDBLOCK ? CommandPipeRead::NoData
