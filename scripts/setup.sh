@@ -15,6 +15,7 @@ case "${1:-}" in
 esac
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbenchmark-dev
+    libclang-rt-14-dev
     python3 binutils strace)
 if ((want_windows)); then
     packages+=(g++-mingw-w64-i686 wine wine32)

@@ -16,3 +16,11 @@ cmake --build --preset linux-clang
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
+
+# The whole Linux suite again under AddressSanitizer (leak checks on) and UBSan.
+cmake --preset linux-asan
+cmake --build --preset linux-asan
+ctest --preset linux-asan
+
+# Each fuzz target for a bounded time from its seed corpus.
+scripts/fuzz.sh 30

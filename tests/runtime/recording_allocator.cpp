@@ -4,9 +4,16 @@
 #include "runtime/module_tag.h"
 
 #include <cstring>
+#include <vector>
 
 void ForgetModuleTags() {
+    // A tag's block is never given back, as in the module; it stays reachable here (past the
+    // static destructors too), or the leak check would take the forgotten tags for leaks.
+    static std::vector<const char*>* s_pKeptTags = new std::vector<const char*>;
     for (ModuleTagCache* pCache : {&AllocationTagCache, &ReallocationTagCache}) {
+        if (const char* pszTag = pCache->m_pszTag.load()) {
+            s_pKeptTags->push_back(pszTag);
+        }
         pCache->m_bBuilt = false;
         pCache->m_pszTag = nullptr;
     }
