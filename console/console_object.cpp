@@ -1,6 +1,7 @@
 // The console-object base, the default accessor and registration with the console-variable
 // service.
 #include "console/console_object.h"
+#include "console/host_offset.h"
 
 #include "connect/library_connection.h"
 #include "runtime/allocation.h"
@@ -135,14 +136,6 @@ void UnregisterConsoleObjects() {
 // server. Offsets for 32-bit and 64-bit pointers.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-namespace {
-
-constexpr size_t HostOffset(size_t n32, size_t n64) {
-    return sizeof(void*) == 4 ? n32 : n64;
-}
-
-} // namespace
-
 static_assert(offsetof(ConCommandBase, m_pNextPending) == HostOffset(4, 8));
 static_assert(offsetof(ConCommandBase, m_bAcceptedByService) == HostOffset(8, 16));
 static_assert(offsetof(ConCommandBase, m_pszObjectName) == HostOffset(12, 24));

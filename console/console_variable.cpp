@@ -1,5 +1,6 @@
 // Console variable values: conversion, bounds, the text buffer and change notification.
 #include "console/console_variable.h"
+#include "console/host_offset.h"
 
 #include "connect/library_connection.h"
 #include "runtime/allocation.h"
@@ -298,14 +299,6 @@ void DestroyEmptyVariable() {
 // 64-bit pointers.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-namespace {
-
-constexpr size_t HostOffset(size_t n32, size_t n64) {
-    return sizeof(void*) == 4 ? n32 : n64;
-}
-
-} // namespace
-
 static_assert(offsetof(ConVar, m_pIdentity) == HostOffset(28, 56));
 static_assert(offsetof(ConVar, m_pszDefaultText) == HostOffset(32, 64));
 static_assert(offsetof(ConVar, m_pszText) == HostOffset(36, 72));
