@@ -17,10 +17,11 @@ cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
 
-# The whole Linux suite again under AddressSanitizer (leak checks on) and UBSan.
+# Each fuzz target for a bounded time from its seed corpus.
+scripts/fuzz.sh 30
+
+# The whole Linux suite again under AddressSanitizer (leak checks on) and UBSan; last, so the run
+# ends on the test runner's summary.
 cmake --preset linux-asan
 cmake --build --preset linux-asan
 ctest --preset linux-asan
-
-# Each fuzz target for a bounded time from its seed corpus.
-scripts/fuzz.sh 30
