@@ -2,7 +2,7 @@
 // host's console-variable service at load, then every operation of their tables called by raw
 // position, their fields read at their offsets, and their texts given back at unmap, in reverse
 // of their construction.
-#include "platform/module_library.h"
+#include "tests/integration/loaded_module.h"
 #include "tier0/tier0_control.h"
 #include "tools/host/console_by_position.h"
 #include "tools/host/plugin_by_position.h"
@@ -50,13 +50,8 @@ protected:
         ResetStandInConsoleService();
         SetConsoleChangeListener(&RecordChange, nullptr);
         std::string error;
-        m_hModule = LoadModuleLibrary(TAVREL_MODULE_PATH, &error);
-        ASSERT_NE(m_hModule, nullptr) << error;
-        auto pfnCreateInterface =
-            reinterpret_cast<InterfaceFactory>(FindModuleSymbol(m_hModule, "CreateInterface"));
-        ASSERT_NE(pfnCreateInterface, nullptr);
-        m_Plugin = PluginByPosition(pfnCreateInterface("ISERVERPLUGINCALLBACKS002", nullptr));
-        ASSERT_NE(m_Plugin.Object(), nullptr);
+        ASSERT_TRUE(m_Module.Open(&error)) << error;
+        m_Plugin = PluginByPosition(m_Module.Plugin());
         ASSERT_TRUE(m_Plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory))
             << "is another process holding the pipe's name?";
         m_bPluginLoaded = true;
@@ -79,14 +74,9 @@ protected:
         }
     }
 
-    void UnloadModule() {
-        if (m_hModule != nullptr) {
-            UnloadModuleLibrary(m_hModule);
-            m_hModule = nullptr;
-        }
-    }
+    void UnloadModule() { m_Module.Close(); }
 
-    ModuleLibraryHandle m_hModule = nullptr;
+    CLoadedModule m_Module;
     PluginByPosition m_Plugin{nullptr};
     bool m_bPluginLoaded = false;
     void* m_pEmpty = nullptr;

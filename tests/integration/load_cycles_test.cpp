@@ -1,6 +1,6 @@
 // Many load and unload cycles of the built module in one process, each relaying a command: the
 // process must hold no more descriptors or handles, threads or host-allocator blocks afterwards.
-#include "platform/module_library.h"
+#include "tests/integration/loaded_module.h"
 #include "tests/integration/process_resources.h"
 #include "tests/support/test_client.h"
 #include "tier0/tier0_control.h"
@@ -26,22 +26,12 @@ void RecordCommand(const char* pszText, void*) {
 // One whole cycle: map, load, relay one client's command, unload, unmap.
 testing::AssertionResult RunCycle(int nCycle) {
     std::string error;
-    ModuleLibraryHandle hModule = LoadModuleLibrary(TAVREL_MODULE_PATH, &error);
-    if (hModule == nullptr) {
+    CLoadedModule module;
+    if (!module.Open(&error)) {
         return testing::AssertionFailure() << "cycle " << nCycle << ": " << error;
     }
-    auto pfnCreateInterface =
-        reinterpret_cast<InterfaceFactory>(FindModuleSymbol(hModule, "CreateInterface"));
-    void* pPlugin = pfnCreateInterface != nullptr
-                        ? pfnCreateInterface("ISERVERPLUGINCALLBACKS002", nullptr)
-                        : nullptr;
-    if (pPlugin == nullptr) {
-        UnloadModuleLibrary(hModule);
-        return testing::AssertionFailure() << "cycle " << nCycle << ": no plug-in";
-    }
-    PluginByPosition plugin(pPlugin);
+    PluginByPosition plugin(module.Plugin());
     if (!plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory)) {
-        UnloadModuleLibrary(hModule);
         return testing::AssertionFailure() << "cycle " << nCycle << ": load refused";
     }
     const std::string command = "echo cycle-" + std::to_string(nCycle);
@@ -49,14 +39,13 @@ testing::AssertionResult RunCycle(int nCycle) {
         CTestClient client;
         if (!client.Connect(PIPE_NAME) || !client.Send(command)) {
             plugin.UnloadPlugin();
-            UnloadModuleLibrary(hModule);
             return testing::AssertionFailure() << "cycle " << nCycle << ": client failed";
         }
     }
     g_Issued.clear();
     plugin.OnGameFrame(true);
     plugin.UnloadPlugin();
-    UnloadModuleLibrary(hModule);
+    module.Close();
     if (g_Issued != std::vector<std::string>{command + "\n"}) {
         return testing::AssertionFailure()
                << "cycle " << nCycle << ": relayed " << testing::PrintToString(g_Issued);

@@ -1,7 +1,7 @@
 // The built module, loaded as a server loads it and called only by position: its export, every
 // plug-in operation at its place in the table, and the relay reaching the engine's entry 36.
 #include "platform/command_pipe.h"
-#include "platform/module_library.h"
+#include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tools/host/plugin_by_position.h"
 #include "tools/host/stand_in_engine.h"
@@ -53,23 +53,16 @@ protected:
         g_IssuedCommands.clear();
         SetServerCommandSink(&RecordCommand, nullptr);
         std::string error;
-        m_hModule = LoadModuleLibrary(TAVREL_MODULE_PATH, &error);
-        ASSERT_NE(m_hModule, nullptr) << error;
-        m_pfnCreateInterface =
-            reinterpret_cast<InterfaceFactory>(FindModuleSymbol(m_hModule, "CreateInterface"));
-        ASSERT_NE(m_pfnCreateInterface, nullptr);
-        void* pPlugin = m_pfnCreateInterface(PLUGIN_INTERFACE, nullptr);
-        ASSERT_NE(pPlugin, nullptr);
-        m_Plugin = PluginByPosition(pPlugin);
+        ASSERT_TRUE(m_Module.Open(&error)) << error;
+        m_pfnCreateInterface = m_Module.CreateInterfaceExport();
+        m_Plugin = PluginByPosition(m_Module.Plugin());
     }
 
     void TearDown() override {
         if (m_bPluginLoaded) {
             m_Plugin.UnloadPlugin();
         }
-        if (m_hModule != nullptr) {
-            UnloadModuleLibrary(m_hModule);
-        }
+        m_Module.Close();
         SetServerCommandSink(nullptr, nullptr);
     }
 
@@ -89,7 +82,7 @@ protected:
         EXPECT_EQ(g_IssuedCommands, std::vector<std::string>{message + "\n"});
     }
 
-    ModuleLibraryHandle m_hModule = nullptr;
+    CLoadedModule m_Module;
     InterfaceFactory m_pfnCreateInterface = nullptr;
     PluginByPosition m_Plugin{nullptr};
     bool m_bPluginLoaded = false;
@@ -137,8 +130,8 @@ TEST_F(LoadedModule, PluginNameServesOneObjectWithStatusZero) {
 }
 
 TEST_F(LoadedModule, ExportsTheConsoleServicePointers) {
-    EXPECT_NE(FindModuleSymbol(m_hModule, "cvar"), nullptr);
-    EXPECT_NE(FindModuleSymbol(m_hModule, "g_pCVar"), nullptr);
+    EXPECT_NE(m_Module.Symbol("cvar"), nullptr);
+    EXPECT_NE(m_Module.Symbol("g_pCVar"), nullptr);
 }
 
 TEST_F(LoadedModule, DescriptionNamesThePluginAndStaysTheSame) {

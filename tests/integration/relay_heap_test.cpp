@@ -1,6 +1,6 @@
 // The built module relays without the heap: under the stand-in's recording allocator, frames that
 // issue commands, discard an over-long message or see their client leave take no block at all.
-#include "platform/module_library.h"
+#include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tier0/tier0_control.h"
 #include "tools/host/plugin_by_position.h"
@@ -18,7 +18,6 @@
 namespace {
 
 const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
-const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
 
 size_t g_nIssuedCommands = 0;
 
@@ -54,14 +53,8 @@ protected:
         g_nIssuedCommands = 0;
         SetServerCommandSink(&CountCommand, nullptr);
         std::string error;
-        m_hModule = LoadModuleLibrary(TAVREL_MODULE_PATH, &error);
-        ASSERT_NE(m_hModule, nullptr) << error;
-        auto pfnCreateInterface =
-            reinterpret_cast<InterfaceFactory>(FindModuleSymbol(m_hModule, "CreateInterface"));
-        ASSERT_NE(pfnCreateInterface, nullptr);
-        void* pPlugin = pfnCreateInterface(PLUGIN_INTERFACE, nullptr);
-        ASSERT_NE(pPlugin, nullptr);
-        m_Plugin = PluginByPosition(pPlugin);
+        ASSERT_TRUE(m_Module.Open(&error)) << error;
+        m_Plugin = PluginByPosition(m_Module.Plugin());
         m_bPluginLoaded = m_Plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory);
         ASSERT_TRUE(m_bPluginLoaded) << "is another process holding the pipe's name?";
     }
@@ -70,9 +63,7 @@ protected:
         if (m_bPluginLoaded) {
             m_Plugin.UnloadPlugin();
         }
-        if (m_hModule != nullptr) {
-            UnloadModuleLibrary(m_hModule);
-        }
+        m_Module.Close();
         SetServerCommandSink(nullptr, nullptr);
     }
 
@@ -103,7 +94,7 @@ protected:
         m_Plugin.OnGameFrame(true);
     }
 
-    ModuleLibraryHandle m_hModule = nullptr;
+    CLoadedModule m_Module;
     PluginByPosition m_Plugin{nullptr};
     bool m_bPluginLoaded = false;
 };
