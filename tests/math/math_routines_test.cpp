@@ -2,6 +2,7 @@
 // against the generated reference), error bounds where a processor estimate decides.
 #include "math/math_variants.h"
 
+#include "float_bits.h"
 #include "math_routine_reference.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@
 namespace {
 
 using namespace math_reference;
-
-float FromBits(uint32_t nBits) {
-    float value;
-    std::memcpy(&value, &nBits, sizeof value);
-    return value;
-}
-
-uint32_t ToBits(float value) {
-    uint32_t nBits;
-    std::memcpy(&nBits, &value, sizeof nBits);
-    return nBits;
-}
 
 // The same bits, or both NaN: NaN payloads are the processor's business.
 testing::AssertionResult SameFloat(float actual, uint32_t nExpectedBits) {

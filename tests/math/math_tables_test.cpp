@@ -2,6 +2,7 @@
 // plug-in's arguments and for each argument that changes a derived value.
 #include "math/math_tables.h"
 
+#include "float_bits.h"
 #include "host/runtime_library.h"
 #include "math/math_library.h"
 #include "math/math_variants.h"
@@ -28,18 +29,6 @@ void PrintTo(const ColorTables& tables, std::ostream* pStream) {
 namespace {
 
 using math_reference::ColorTables;
-
-float FromBits(uint32_t nBits) {
-    float value;
-    std::memcpy(&value, &nBits, sizeof value);
-    return value;
-}
-
-uint32_t ToBits(float value) {
-    uint32_t nBits;
-    std::memcpy(&nBits, &value, sizeof nBits);
-    return nBits;
-}
 
 std::string Describe(float value) {
     char text[64];
