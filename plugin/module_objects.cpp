@@ -6,8 +6,7 @@
 #include "plugin/interface_registry.h"
 #include "plugin/tavrel_server_plugin.h"
 #include "runtime/char_conversion.h"
-
-#include <new>
+#include "runtime/static_object.h"
 
 namespace {
 
@@ -15,8 +14,7 @@ void* CreateServerPlugin() {
     return &g_TavrelServerPlugin;
 }
 
-alignas(
-    InterfaceRegistration) unsigned char g_PluginRegistrationStorage[sizeof(InterfaceRegistration)];
+CStaticObject<InterfaceRegistration> g_PluginRegistration;
 bool g_bModuleObjectsStarted = false;
 bool g_bModuleObjectsStopped = false;
 
@@ -28,8 +26,7 @@ void StartModuleObjects() {
         return;
     }
     g_bModuleObjectsStarted = true;
-    new (g_PluginRegistrationStorage)
-        InterfaceRegistration(CreateServerPlugin, SERVER_PLUGIN_CALLBACKS_INTERFACE_NAME);
+    g_PluginRegistration.Construct(CreateServerPlugin, SERVER_PLUGIN_CALLBACKS_INTERFACE_NAME);
     // The empty variable after the version variable, so registration submits it first.
     ConstructVersionVariable();
     ConstructEmptyVariable();
