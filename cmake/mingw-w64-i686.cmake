@@ -1,33 +1,5 @@
-# Cross build for 32-bit Windows with MinGW-w64; the programs it builds run here under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows, the host's own target.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-# The -posix variants carry the thread model that std::thread needs.
 set(TAVREL_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TAVREL_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TAVREL_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TAVREL_MINGW_PREFIX}-windres)
-set(CMAKE_AR ${TAVREL_MINGW_PREFIX}-gcc-ar-posix CACHE FILEPATH "")
-set(CMAKE_RANLIB ${TAVREL_MINGW_PREFIX}-gcc-ranlib-posix CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TAVREL_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# libgcc, libstdc++ and winpthread go into every binary, so nothing needs MinGW's DLLs at run time;
-# the system's import libraries are archives too and still bind to the system DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-# Wine runs the tests, in a prefix of the build tree's own so ~/.wine stays untouched. The settings
-# travel with the command, because test discovery runs outside any test's environment.
-find_program(TAVREL_WINE wine)
-set(TAVREL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix the tests run in")
-if(TAVREL_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR
-        /usr/bin/env WINEPREFIX=${TAVREL_WINEPREFIX} WINEDEBUG=-all
-        ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
-endif()
+set(TAVREL_WINEARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

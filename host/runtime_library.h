@@ -1,6 +1,7 @@
 // What the module imports from the host's runtime library: the allocator object, the processor
 // feature record and two pointer checks. The allocator is called by position; entries the module
-// never calls are placeholders.
+// never calls are placeholders. Its sizes are pointer-wide: the module's 32-bit sizes reach a
+// 64-bit host zero-extended.
 #pragma once
 
 #include "platform/linkage.h"
@@ -10,32 +11,32 @@
 
 class HostAllocator {
 public:
-    virtual void* AllocateTagged(uint32_t nSize, const char* pszFile, int32_t nLine) = 0; //  0
-    virtual void* Allocate(uint32_t nSize) = 0;                                           //  1
-    virtual void* ReallocateTagged(void* pBlock, uint32_t nSize, const char* pszFile,
-                                   int32_t nLine) = 0;          //  2
-    virtual void* Reallocate(void* pBlock, uint32_t nSize) = 0; //  3
-    virtual void Unused04() = 0;                                //  4
-    virtual void Release(void* pBlock) = 0;                     //  5
-    virtual void Unused06() = 0;                                //  6
-    virtual void Unused07() = 0;                                //  7
-    virtual uint32_t BlockSize(void* pBlock) = 0;               //  8
-    virtual void Unused09() = 0;                                //  9
-    virtual void Unused10() = 0;                                // 10
-    virtual void Unused11() = 0;                                // 11
-    virtual void Unused12() = 0;                                // 12
-    virtual void Unused13() = 0;                                // 13
-    virtual void Unused14() = 0;                                // 14
-    virtual void Unused15() = 0;                                // 15
-    virtual void Unused16() = 0;                                // 16
-    virtual void Unused17() = 0;                                // 17
-    virtual void Unused18() = 0;                                // 18
-    virtual void Unused19() = 0;                                // 19
-    virtual void Unused20() = 0;                                // 20
-    virtual void Unused21() = 0;                                // 21
-    virtual void Unused22() = 0;                                // 22
-    virtual void Unused23() = 0;                                // 23
-    virtual bool UsesDebugHeap() = 0;                           // 24
+    virtual void* AllocateTagged(size_t nSize, const char* pszFile, int32_t nLine) = 0; //  0
+    virtual void* Allocate(size_t nSize) = 0;                                           //  1
+    virtual void* ReallocateTagged(void* pBlock, size_t nSize, const char* pszFile,
+                                   int32_t nLine) = 0;        //  2
+    virtual void* Reallocate(void* pBlock, size_t nSize) = 0; //  3
+    virtual void Unused04() = 0;                              //  4
+    virtual void Release(void* pBlock) = 0;                   //  5
+    virtual void Unused06() = 0;                              //  6
+    virtual void Unused07() = 0;                              //  7
+    virtual size_t BlockSize(void* pBlock) = 0;               //  8
+    virtual void Unused09() = 0;                              //  9
+    virtual void Unused10() = 0;                              // 10
+    virtual void Unused11() = 0;                              // 11
+    virtual void Unused12() = 0;                              // 12
+    virtual void Unused13() = 0;                              // 13
+    virtual void Unused14() = 0;                              // 14
+    virtual void Unused15() = 0;                              // 15
+    virtual void Unused16() = 0;                              // 16
+    virtual void Unused17() = 0;                              // 17
+    virtual void Unused18() = 0;                              // 18
+    virtual void Unused19() = 0;                              // 19
+    virtual void Unused20() = 0;                              // 20
+    virtual void Unused21() = 0;                              // 21
+    virtual void Unused22() = 0;                              // 22
+    virtual void Unused23() = 0;                              // 23
+    virtual bool UsesDebugHeap() = 0;                         // 24
 
 protected:
     ~HostAllocator() = default;

@@ -49,7 +49,9 @@ void* ReallocateBlock(void* pBlock, uint32_t nSize) {
 }
 
 uint32_t QueryBlockSize(void* pBlock) {
-    return g_pMemAlloc->BlockSize(pBlock);
+    // A 64-bit host may round a block up past 32 bits; the caller may use every byte it is told.
+    const size_t nSize = g_pMemAlloc->BlockSize(pBlock);
+    return nSize <= UINT32_MAX ? static_cast<uint32_t>(nSize) : UINT32_MAX;
 }
 
 void ReleaseBlock(void* pBlock) {

@@ -13,7 +13,7 @@ namespace {
 
 // Keeps blocks 16-byte aligned, as the platform allocator's are.
 struct alignas(16) BlockHeader {
-    uint32_t m_nSize;
+    size_t m_nSize;
 };
 
 std::atomic<uint32_t> g_CallCounts[TIER0_ALLOCATOR_POSITIONS];
@@ -34,7 +34,7 @@ bool TakeFailure() {
     return false;
 }
 
-void Record(int nPosition, void* pBlock, uint32_t nSize, const char* pszFile, int32_t nLine,
+void Record(int nPosition, void* pBlock, size_t nSize, const char* pszFile, int32_t nLine,
             void* pResult) {
     g_CallCounts[nPosition].fetch_add(1, std::memory_order_relaxed);
     if (Tier0AllocatorObserver pfnObserver = g_pfnObserver.load()) {
@@ -46,7 +46,7 @@ BlockHeader* HeaderOf(void* pBlock) {
     return static_cast<BlockHeader*>(pBlock) - 1;
 }
 
-void* NewBlock(uint32_t nSize) {
+void* NewBlock(size_t nSize) {
     if (TakeFailure()) {
         return nullptr;
     }
@@ -60,7 +60,7 @@ void* NewBlock(uint32_t nSize) {
 }
 
 // Follows the host's contract: a null block allocates, a failure leaves the old block intact.
-void* ResizeBlock(void* pBlock, uint32_t nSize) {
+void* ResizeBlock(void* pBlock, size_t nSize) {
     if (pBlock == nullptr) {
         return NewBlock(nSize);
     }
@@ -76,26 +76,26 @@ void* ResizeBlock(void* pBlock, uint32_t nSize) {
     return pHeader + 1;
 }
 
-void* TAVREL_THISCALL AllocateTagged(void*, uint32_t nSize, const char* pszFile, int32_t nLine) {
+void* TAVREL_THISCALL AllocateTagged(void*, size_t nSize, const char* pszFile, int32_t nLine) {
     void* pResult = NewBlock(nSize);
     Record(TIER0_ALLOCATE_TAGGED, nullptr, nSize, pszFile, nLine, pResult);
     return pResult;
 }
 
-void* TAVREL_THISCALL Allocate(void*, uint32_t nSize) {
+void* TAVREL_THISCALL Allocate(void*, size_t nSize) {
     void* pResult = NewBlock(nSize);
     Record(TIER0_ALLOCATE, nullptr, nSize, nullptr, 0, pResult);
     return pResult;
 }
 
-void* TAVREL_THISCALL ReallocateTagged(void*, void* pBlock, uint32_t nSize, const char* pszFile,
+void* TAVREL_THISCALL ReallocateTagged(void*, void* pBlock, size_t nSize, const char* pszFile,
                                        int32_t nLine) {
     void* pResult = ResizeBlock(pBlock, nSize);
     Record(TIER0_REALLOCATE_TAGGED, pBlock, nSize, pszFile, nLine, pResult);
     return pResult;
 }
 
-void* TAVREL_THISCALL Reallocate(void*, void* pBlock, uint32_t nSize) {
+void* TAVREL_THISCALL Reallocate(void*, void* pBlock, size_t nSize) {
     void* pResult = ResizeBlock(pBlock, nSize);
     Record(TIER0_REALLOCATE, pBlock, nSize, nullptr, 0, pResult);
     return pResult;
@@ -109,8 +109,8 @@ void TAVREL_THISCALL Release(void*, void* pBlock) {
     Record(TIER0_RELEASE, pBlock, 0, nullptr, 0, nullptr);
 }
 
-uint32_t TAVREL_THISCALL BlockSize(void*, void* pBlock) {
-    uint32_t nSize = pBlock != nullptr ? HeaderOf(pBlock)->m_nSize : 0;
+size_t TAVREL_THISCALL BlockSize(void*, void* pBlock) {
+    size_t nSize = pBlock != nullptr ? HeaderOf(pBlock)->m_nSize : 0;
     Record(TIER0_BLOCK_SIZE, pBlock, nSize, nullptr, 0, nullptr);
     return nSize;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/linkage.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // Positions of the allocator operations the stand-in implements.
@@ -25,7 +26,7 @@ enum : int {
 struct Tier0AllocatorCall {
     int m_nPosition;
     void* m_pBlock;        // the block passed in, or null
-    uint32_t m_nSize;      // the size passed in, or 0
+    size_t m_nSize;        // the size passed in, at the pointer's width, or 0
     const char* m_pszFile; // the tag passed to a tagged operation, or null
     int32_t m_nLine;
     void* m_pResult; // the block returned, or null

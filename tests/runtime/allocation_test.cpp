@@ -104,6 +104,29 @@ TEST_F(AllocationTest, LargestProductThatFitsIsAskedForWhole) {
     EXPECT_EQ(allocations[0].m_nSize, 0xFFFF0000u);
 }
 
+// A 64-bit host takes sizes at the pointer's width: the top bit of a 32-bit size must not spread
+// into the upper half. Every operation is refused, so nothing that large is really taken.
+TEST_F(AllocationTest, SizesReachTheHostZeroExtended) {
+    constexpr uint32_t LARGE = 0xFFFFFFF0u;
+    int nDummy = 0;
+    for (bool bDebugHeap : {false, true}) {
+        Tier0_SetDebugHeap(bDebugHeap);
+        ForgetModuleTags();
+        Tier0_FailNextAllocations(2);
+        EXPECT_EQ(AllocateBlock(LARGE), nullptr);
+        EXPECT_EQ(ReallocateBlock(&nDummy, LARGE), nullptr);
+    }
+    std::vector<int> sizedPositions;
+    for (const RecordedCall& call : m_Calls) {
+        if (call.m_nSize != 0) {
+            EXPECT_EQ(call.m_nSize, static_cast<size_t>(LARGE)) << "position " << call.m_nPosition;
+            sizedPositions.push_back(call.m_nPosition);
+        }
+    }
+    EXPECT_EQ(sizedPositions, (std::vector<int>{TIER0_ALLOCATE, TIER0_REALLOCATE,
+                                                TIER0_ALLOCATE_TAGGED, TIER0_REALLOCATE_TAGGED}));
+}
+
 TEST_F(AllocationTest, ReallocationPassesBlockAndSizeOnAndKeepsTheContents) {
     auto* pBlock = static_cast<char*>(AllocateBlock(8));
     ASSERT_NE(pBlock, nullptr);

@@ -14,7 +14,7 @@
 struct RecordedCall {
     int m_nPosition;
     void* m_pBlock;
-    uint32_t m_nSize;
+    size_t m_nSize;
     bool m_bTagged;
     std::string m_Tag;
     int32_t m_nLine;

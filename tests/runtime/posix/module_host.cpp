@@ -73,7 +73,7 @@ std::atomic<uint32_t> g_nHostOperatorNews{0};
 
 struct AllocatorCall {
     int m_nPosition;
-    uint32_t m_nSize;
+    size_t m_nSize;
     char m_szTag[64];
     bool m_bTagged;
     void* m_pBlock;
@@ -103,7 +103,7 @@ void RecordAllocatorCall(const Tier0AllocatorCall& call, void*) {
 void PrintAllocatorCalls() {
     for (; g_nPrintedAllocatorCalls < g_nAllocatorCalls; ++g_nPrintedAllocatorCalls) {
         const AllocatorCall& call = g_AllocatorCalls[g_nPrintedAllocatorCalls];
-        std::printf("call %d %u %s %p %p\n", call.m_nPosition, call.m_nSize, call.m_szTag,
+        std::printf("call %d %zu %s %p %p\n", call.m_nPosition, call.m_nSize, call.m_szTag,
                     call.m_pBlock, call.m_pResult);
     }
 }
