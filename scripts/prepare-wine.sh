@@ -1,14 +1,17 @@
 #!/bin/sh
-# Prepares the Wine prefix the Windows tests run in. Safe to run again: an existing prefix is
-# left as it is.
-#   usage: scripts/prepare-wine.sh PREFIX
+# Prepares a Wine prefix for the Windows tests. Safe to run again: a prefix that is ready is left
+# as it is. wine-run.sh calls this before the first program, so building never needs Wine.
+#   usage: scripts/prepare-wine.sh PREFIX win32|win64
 set -eu
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 PREFIX" >&2
-    exit 2
+if [ $# -ne 2 ]; then
+    echo "usage: $0 PREFIX win32|win64" >&2
+    exit 64
 fi
 prefix=$1
+arch=$2
+# shellcheck source=wine-loader.sh
+. "$(dirname "$0")/wine-loader.sh"
 
 # The marker is written only after wineboot finished, so a half-made prefix is made again.
 marker=$prefix/.tavrel-prefix-ready
@@ -17,10 +20,14 @@ if [ -f "$marker" ]; then
 fi
 
 mkdir -p "$prefix"
-export WINEPREFIX="$(cd "$prefix" && pwd)"
-export WINEDEBUG=-all
+WINEPREFIX=$(cd "$prefix" && pwd)
+export WINEPREFIX
+export WINEDEBUG="${WINEDEBUG:--all}"
 # No desktop integration and no prompts for Mono or Gecko: the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-WINEARCH=win32 wineboot -i
+WINEARCH=$arch "$wine_loader" wineboot.exe -i </dev/null >/dev/null 2>&1 || {
+    echo "prepare-wine: wineboot failed for the $arch prefix $prefix" >&2
+    exit 1
+}
 wineserver -w
 touch "$marker"

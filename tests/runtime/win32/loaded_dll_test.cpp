@@ -18,7 +18,7 @@ constexpr char MODULE_FILE[] = "tavrel.dll";
 // Fixed storage: recording must not itself use the C library's heap, which is being watched.
 struct Call {
     int m_nPosition;
-    uint32_t m_nSize;
+    size_t m_nSize;
     char m_szTag[32];
     void* m_pBlock;
     void* m_pResult;
@@ -90,7 +90,7 @@ TEST_F(LoadedDll, RunTimeBlocksReachTheHostTaggedAndAreGivenBack) {
     EXPECT_TRUE(FreeLibrary(hModule));
     Tier0_SetAllocatorObserver(nullptr, nullptr);
 
-    // The run time's exit-handler table at least: 32 entries of 4 bytes.
+    // The run time's exit-handler table at least: 32 pointer-sized entries.
     ASSERT_GT(nCallsAtLoad, 0);
     bool bExitTableSeen = false;
     for (int i = 0; i < g_nCalls; ++i) {
@@ -100,7 +100,7 @@ TEST_F(LoadedDll, RunTimeBlocksReachTheHostTaggedAndAreGivenBack) {
                         call.m_nPosition == TIER0_REALLOCATE_TAGGED)
                 << "untagged despite the debug heap, position " << call.m_nPosition;
             EXPECT_STREQ(call.m_szTag, "tavrel");
-            bExitTableSeen = bExitTableSeen || call.m_nSize == 32 * 4;
+            bExitTableSeen = bExitTableSeen || call.m_nSize == 32 * sizeof(void*);
         }
     }
     EXPECT_TRUE(bExitTableSeen);
