@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian packages, only when something is missing.
-#   scripts/setup.sh           everything: the Linux leg and the Windows leg (MinGW-w64, Wine)
+#   scripts/setup.sh           everything: the Linux leg and both Windows legs (MinGW-w64, Wine)
 #   scripts/setup.sh --linux   only what the Linux build needs
 set -euo pipefail
 
@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbe
     libclang-rt-14-dev
     python3 binutils strace)
 if ((want_windows)); then
-    packages+=(g++-mingw-w64-i686 wine wine32)
+    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64)
 fi
 
 as_root() {
@@ -43,4 +43,4 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 fi
-# The Windows build prepares its own Wine prefix when it is configured.
+# Each Windows test run makes its own Wine prefix when it first needs one.

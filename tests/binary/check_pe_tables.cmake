@@ -1,10 +1,13 @@
-# Reads a built DLL's export and import tables with objdump and fails unless they hold what the
-# host relies on and nothing more:
+# Reads a built Windows binary's headers and export and import tables with objdump, running
+# nothing, and fails unless they hold what the host relies on and nothing more:
 #   module           exports exactly CreateInterface, cvar and g_pCVar; imports from tier0.dll
 #                    only its four names (g_pMemAlloc among them, which the entry point reads)
 #   runtime_library  exports the four names the module imports, undecorated
-# Both may import from KERNEL32 and the C run time only: no MinGW DLL is needed at run time.
-# Usage: cmake -DOBJDUMP=<objdump> -DBINARY=<dll> -DKIND=module|runtime_library -P <this file>
+#   program          a tool: exports nothing the checks care about
+# Every kind is of the expected machine (FORMAT, objdump's name for it) and may import from
+# the system's own DLLs only, besides what is named above: no MinGW DLL is needed at run time.
+# Usage: cmake -DOBJDUMP=<objdump> -DBINARY=<file> -DFORMAT=pei-i386|pei-x86-64
+#              -DKIND=module|runtime_library|program -P <this file>
 cmake_minimum_required(VERSION 3.24)
 execute_process(COMMAND "${OBJDUMP}" -p "${BINARY}"
     OUTPUT_VARIABLE listing
@@ -40,6 +43,12 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(failures "")
+if(NOT listing MATCHES "file format ([^\n]+)\n")
+    message(FATAL_ERROR "${OBJDUMP} names no file format for ${BINARY}")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+    list(APPEND failures "is ${CMAKE_MATCH_1}, expected ${FORMAT}")
+endif()
 set(runtime_library_names "AssertValidStringPtr;GetCPUInformation;_AssertValidWritePtr;g_pMemAlloc")
 
 foreach(dll IN LISTS dlls)
@@ -52,7 +61,7 @@ foreach(dll IN LISTS dlls)
         if(NOT "g_pMemAlloc" IN_LIST imports_${dll})
             list(APPEND failures "does not import g_pMemAlloc from tier0.dll")
         endif()
-    elseif(NOT dll MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
+    elseif(NOT dll MATCHES "^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+|advapi32)\\.dll$")
         list(APPEND failures "imports from ${dll}")
     endif()
 endforeach()
@@ -72,8 +81,8 @@ elseif(KIND STREQUAL "runtime_library")
             list(APPEND failures "does not export ${name}")
         endif()
     endforeach()
-else()
-    message(FATAL_ERROR "KIND must be module or runtime_library, not '${KIND}'")
+elseif(NOT KIND STREQUAL "program")
+    message(FATAL_ERROR "KIND must be module, runtime_library or program, not '${KIND}'")
 endif()
 
 if(failures)
