@@ -1,6 +1,8 @@
 // The built host and client as child processes of the tests.
 #include "tests/integration/host_process.h"
 
+#include <regex>
+
 const char HOST_PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 
 int RunToEnd(const std::vector<std::string>& arguments, std::string* pErrors) {
@@ -56,6 +58,21 @@ testing::AssertionResult HostProcess::SeeLine(const std::string& expected, bool 
                    << "no \"" << expected << "\" in time" << SeenSoFar();
         }
     }
+}
+
+testing::AssertionResult HostProcess::SeeStatus(int nCommandsRelayed) {
+    std::string line;
+    if (ReadChildOutputLine(m_pHost, &line, HOST_WAIT_MS) != ChildOutputRead::Line) {
+        return testing::AssertionFailure() << "no status line" << SeenSoFar();
+    }
+    m_SeenLines.push_back(line);
+    std::string relayed = std::to_string(nCommandsRelayed) +
+                          (nCommandsRelayed == 1 ? " command" : " commands") + " relayed";
+    if (!std::regex_match(
+            line, std::regex("[1-9][0-9]* frames? run, " + relayed + ", [0-9]+ seconds? up"))) {
+        return testing::AssertionFailure() << "not a status with " << relayed << ": " << line;
+    }
+    return testing::AssertionSuccess();
 }
 
 void HostProcess::StartAndAwaitBanner(const std::vector<std::string>& arguments) {
