@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian packages, only when something is missing.
 #   scripts/setup.sh           everything: both Linux legs (the 32-bit one with the compiler's
-#                              32-bit mode) and both Windows legs (MinGW-w64, Wine)
+#                              32-bit mode), both Windows legs (MinGW-w64, Wine), and the tools
+#                              the release archives need
 #   scripts/setup.sh --linux   only what the native Linux build needs
 set -euo pipefail
 
@@ -19,7 +20,7 @@ packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbe
     libclang-rt-14-dev
     python3 binutils strace)
 if ((want_every_leg)); then
-    packages+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64)
+    packages+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 zip unzip)
 fi
 
 as_root() {
