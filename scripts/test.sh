@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: both Linux legs natively, both Windows legs under Wine.
+# Sets up, builds and runs every test: both Linux legs natively, both Windows legs under Wine, and
+# the release archives (written, unpacked and run, and built twice to compare).
 # A machine that cannot run 32-bit programs still builds the 32-bit legs and checks their built
 # files; the run then says in one line per leg what it did not run, and why.
 set -euo pipefail
@@ -44,6 +45,11 @@ test_32_bit_leg windows "the 32-bit Windows suite under Wine"
 cmake --preset windows64
 cmake --build --preset windows64
 ctest --preset windows64
+
+# The release: every archive, then each unpacked and run, then one built again elsewhere.
+scripts/package.sh
+scripts/check-archives.sh
+scripts/check-reproducible.sh
 
 # Each fuzz target for a bounded time from its seed corpus.
 scripts/fuzz.sh 30
