@@ -66,8 +66,10 @@ testing::AssertionResult HostProcess::SeeStatus(int nCommandsRelayed) {
         return testing::AssertionFailure() << "no status line" << SeenSoFar();
     }
     m_SeenLines.push_back(line);
-    std::string relayed = std::to_string(nCommandsRelayed) +
-                          (nCommandsRelayed == 1 ? " command" : " commands") + " relayed";
+    std::string relayed = nCommandsRelayed < 0
+                              ? "[0-9]+ commands? relayed"
+                              : std::to_string(nCommandsRelayed) +
+                                    (nCommandsRelayed == 1 ? " command" : " commands") + " relayed";
     if (!std::regex_match(
             line, std::regex("[1-9][0-9]* frames? run, " + relayed + ", [0-9]+ seconds? up"))) {
         return testing::AssertionFailure() << "not a status with " << relayed << ": " << line;

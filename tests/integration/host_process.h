@@ -32,7 +32,7 @@ protected:
     testing::AssertionResult SeeLine(const std::string& expected, bool bPrefix = false);
 
     // Reads the next line and checks that it is the host's status with this many commands
-    // relayed; the frames and seconds depend on the run.
+    // relayed (any number when negative); the frames and seconds depend on the run.
     testing::AssertionResult SeeStatus(int nCommandsRelayed);
 
     // Starts the host and waits for the banner that says the plug-in loaded.

@@ -16,7 +16,9 @@ TEST_F(HostProcess, CommandInterpreterEchoIntoThePipeRunsAsACommand) {
 
     EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo status> \\\\.\\pipe\\ZivireDadedez"}), 0);
     EXPECT_TRUE(SeeLine("] status"));
-    EXPECT_TRUE(SeeStatus(1));
+    // How many messages the interpreter's echo makes is its own affair: Wine's writes the line
+    // break as a message of its own.
+    EXPECT_TRUE(SeeStatus(-1));
 
     // The pipe serves the next client after the interpreter's.
     EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo quit> \\\\.\\pipe\\ZivireDadedez"}), 0);
