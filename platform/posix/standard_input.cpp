@@ -1,6 +1,6 @@
-// Standard input on POSIX systems: read and poll on descriptor 0. Ctrl-C at the prompt is caught
-// only for the wait itself, with SIGINT blocked around it, so a Ctrl-C can never fall between
-// checking for it and starting to wait.
+// Standard input on POSIX systems: read and poll on descriptor 0. Once interrupts are caught,
+// SIGINT stays blocked except while ppoll waits for input, so it lands in that wait and nowhere
+// else: no Ctrl-C falls between checking for one and starting to wait.
 #include "platform/standard_input.h"
 
 #include <cerrno>
@@ -11,35 +11,23 @@
 namespace {
 
 volatile std::sig_atomic_t g_nInterrupted = 0;
+bool g_bCatchingInterrupts = false;
+sigset_t g_WaitingMask; // the mask while waiting: as before, with SIGINT let through
 
 extern "C" void OnInterrupt(int) {
     g_nInterrupted = 1;
 }
 
-// Waits for input with SIGINT caught; false when Ctrl-C came first.
+// Waits for input; false when Ctrl-C came first, or came since the last wait.
 bool WaitUnlessInterrupted() {
-    struct sigaction catcher {};
-    catcher.sa_handler = OnInterrupt;
-    sigemptyset(&catcher.sa_mask);
-    struct sigaction previous {};
-    sigset_t blocked, waiting;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    sigprocmask(SIG_BLOCK, &blocked, &waiting);
-    sigdelset(&waiting, SIGINT);
-    g_nInterrupted = 0;
-    sigaction(SIGINT, &catcher, &previous);
-
     pollfd poller{};
     poller.fd = STDIN_FILENO;
     poller.events = POLLIN;
-    // The mask is lifted only while ppoll waits, so the signal lands there and nowhere else.
-    while (ppoll(&poller, 1, nullptr, &waiting) < 0 && errno == EINTR && g_nInterrupted == 0) {
+    while (g_nInterrupted == 0 && ppoll(&poller, 1, nullptr, &g_WaitingMask) < 0 &&
+           errno == EINTR) {
     }
     bool bInterrupted = g_nInterrupted != 0;
-
-    sigaction(SIGINT, &previous, nullptr);
-    sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
+    g_nInterrupted = 0;
     return !bInterrupted;
 }
 
@@ -49,9 +37,21 @@ bool StandardInputIsTerminal() {
     return isatty(STDIN_FILENO) == 1;
 }
 
-InputRead ReadStandardInput(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead,
-                            bool bCatchInterrupt) {
-    if (bCatchInterrupt && !WaitUnlessInterrupted()) {
+void CatchInterrupts() {
+    struct sigaction catcher {};
+    catcher.sa_handler = OnInterrupt;
+    sigemptyset(&catcher.sa_mask);
+    sigaction(SIGINT, &catcher, nullptr);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &g_WaitingMask);
+    sigdelset(&g_WaitingMask, SIGINT);
+    g_bCatchingInterrupts = true;
+}
+
+InputRead ReadStandardInput(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead) {
+    if (g_bCatchingInterrupts && !WaitUnlessInterrupted()) {
         return InputRead::Interrupted;
     }
     ssize_t nRead;

@@ -3,16 +3,22 @@
 // input; a pipe says through PeekNamedPipe whether bytes are waiting.
 #include "platform/standard_input.h"
 
+#include <atomic>
 #include <windows.h>
 
 namespace {
 
 constexpr char CONSOLE_END_OF_INPUT = 0x1a; // Ctrl-Z
 
-// Ctrl-C at the prompt is handled by the read's result; the handler only keeps the system from
-// ending the program.
+// Set by the handler, which the system runs on a thread of its own.
+std::atomic<bool> g_bInterrupted{false};
+
 BOOL WINAPI OnConsoleControl(DWORD nEvent) {
-    return nEvent == CTRL_C_EVENT || nEvent == CTRL_BREAK_EVENT ? TRUE : FALSE;
+    if (nEvent == CTRL_C_EVENT || nEvent == CTRL_BREAK_EVENT) {
+        g_bInterrupted = true;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 bool IsConsole(HANDLE hInput) {
@@ -54,19 +60,16 @@ bool StandardInputIsTerminal() {
     return IsConsole(GetStdHandle(STD_INPUT_HANDLE));
 }
 
-InputRead ReadStandardInput(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead,
-                            bool bCatchInterrupt) {
-    HANDLE hInput = GetStdHandle(STD_INPUT_HANDLE);
-    if (bCatchInterrupt) {
-        SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+void CatchInterrupts() {
+    SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+}
+
+InputRead ReadStandardInput(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead) {
+    if (g_bInterrupted.exchange(false)) {
+        return InputRead::Interrupted;
     }
-    InputRead eResult = ReadFromHandle(hInput, pBuffer, nMaxBytes, pnRead);
-    // After a Ctrl-C the system runs the handler on a thread of its own, perhaps only after the
-    // read has returned; it must still find ours then, so it stays while the caller leaves.
-    if (bCatchInterrupt && eResult != InputRead::Interrupted) {
-        SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-    }
-    return eResult;
+    // A console read that Ctrl-C ends reports it at once, before the handler may have run.
+    return ReadFromHandle(GetStdHandle(STD_INPUT_HANDLE), pBuffer, nMaxBytes, pnRead);
 }
 
 bool StandardInputReady() {

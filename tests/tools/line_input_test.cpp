@@ -26,9 +26,7 @@ class CScriptedChunks final : public IInputChunks {
 public:
     explicit CScriptedChunks(std::deque<Chunk> chunks) : m_Chunks(std::move(chunks)) {}
 
-    InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead,
-                   bool bCatchInterrupt) override {
-        m_CatchFlags.push_back(bCatchInterrupt);
+    InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead) override {
         EXPECT_FALSE(m_bInWaitingCheck && !Ready()) << "a check for a waiting line blocked";
         if (m_Chunks.empty()) {
             return InputRead::End;
@@ -43,7 +41,6 @@ public:
     bool Ready() override { return m_Chunks.empty() || m_Chunks.front().m_bReady; }
 
     std::deque<Chunk> m_Chunks;
-    std::vector<bool> m_CatchFlags;
     bool m_bInWaitingCheck = false;
 };
 
@@ -59,7 +56,7 @@ Strings ReadAll(CLineReader& reader, LineRead* peEnd) {
     Strings lines;
     std::string strLine;
     LineRead eRead;
-    while ((eRead = reader.ReadLine(&strLine, false)) == LineRead::Line) {
+    while ((eRead = reader.ReadLine(&strLine)) == LineRead::Line) {
         lines.push_back(strLine);
     }
     *peEnd = eRead;
@@ -121,19 +118,19 @@ TEST(LineInputTest, WaitingMeansAWholeLineOrTheEndAndNeverBlocks) {
     CLineReader reader(chunks);
     std::string strLine;
     EXPECT_FALSE(Waiting(reader, chunks)); // nothing has arrived
-    ASSERT_EQ(reader.ReadLine(&strLine, false), LineRead::Line);
+    ASSERT_EQ(reader.ReadLine(&strLine), LineRead::Line);
     EXPECT_EQ(strLine, "one");
     EXPECT_TRUE(Waiting(reader, chunks)); // "two" came with it
-    ASSERT_EQ(reader.ReadLine(&strLine, false), LineRead::Line);
+    ASSERT_EQ(reader.ReadLine(&strLine), LineRead::Line);
     EXPECT_EQ(strLine, "two");
     // "thr" and "ee" are here, but a partial line is not a waiting line.
     EXPECT_FALSE(Waiting(reader, chunks));
-    ASSERT_EQ(reader.ReadLine(&strLine, false), LineRead::Line);
+    ASSERT_EQ(reader.ReadLine(&strLine), LineRead::Line);
     EXPECT_EQ(strLine, "three");
-    ASSERT_EQ(reader.ReadLine(&strLine, false), LineRead::Line);
+    ASSERT_EQ(reader.ReadLine(&strLine), LineRead::Line);
     EXPECT_EQ(strLine, "four");
     EXPECT_TRUE(Waiting(reader, chunks)); // the end has arrived
-    EXPECT_EQ(reader.ReadLine(&strLine, false), LineRead::End);
+    EXPECT_EQ(reader.ReadLine(&strLine), LineRead::End);
 }
 
 TEST(LineInputTest, InterruptEndsTheWaitAndReadingCanGoOn) {
@@ -142,11 +139,9 @@ TEST(LineInputTest, InterruptEndsTheWaitAndReadingCanGoOn) {
                             {InputRead::Data, "tial\n", false}});
     CLineReader reader(chunks);
     std::string strLine;
-    EXPECT_EQ(reader.ReadLine(&strLine, true), LineRead::Interrupted);
-    EXPECT_EQ(reader.ReadLine(&strLine, false), LineRead::Line);
+    EXPECT_EQ(reader.ReadLine(&strLine), LineRead::Interrupted);
+    EXPECT_EQ(reader.ReadLine(&strLine), LineRead::Line);
     EXPECT_EQ(strLine, "partial");
-    // The caller's choice reaches the system with each read.
-    EXPECT_EQ(chunks.m_CatchFlags, (std::vector<bool>{true, true, false}));
 }
 
 } // namespace

@@ -155,6 +155,11 @@ TEST_P(SendModeTest, Chooses) {
     EXPECT_EQ(ChooseSendMode(options, GetParam().m_bInputIsTerminal), GetParam().m_eMode);
 }
 
+// Names the case, not its bytes, in test listings.
+void PrintTo(const ModeCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
+}
+
 INSTANTIATE_TEST_SUITE_P(SendOptions, SendModeTest, ::testing::ValuesIn(g_ModeCases),
                          [](const auto& info) { return std::string(info.param.m_pszName); });
 

@@ -7,9 +7,8 @@ namespace {
 
 class CSystemStandardInput final : public IInputChunks {
 public:
-    InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead,
-                   bool bCatchInterrupt) override {
-        return ReadStandardInput(pBuffer, nMaxBytes, pnRead, bCatchInterrupt);
+    InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead) override {
+        return ReadStandardInput(pBuffer, nMaxBytes, pnRead);
     }
     bool Ready() override { return StandardInputReady(); }
 };
@@ -21,7 +20,7 @@ IInputChunks& SystemStandardInput() {
     return s_Input;
 }
 
-LineRead CLineReader::ReadLine(std::string* pstrLine, bool bCatchInterrupt) {
+LineRead CLineReader::ReadLine(std::string* pstrLine) {
     while (!TakeLine(pstrLine)) {
         if (m_bFailed) {
             return LineRead::Failed;
@@ -29,7 +28,7 @@ LineRead CLineReader::ReadLine(std::string* pstrLine, bool bCatchInterrupt) {
         if (m_bEnded) {
             return LineRead::End;
         }
-        if (!ReadChunk(bCatchInterrupt)) {
+        if (!ReadChunk()) {
             return LineRead::Interrupted;
         }
     }
@@ -39,17 +38,17 @@ LineRead CLineReader::ReadLine(std::string* pstrLine, bool bCatchInterrupt) {
 bool CLineReader::LineWaiting() {
     // A partial line is not enough: holding a connection for it could keep others waiting.
     while (m_strPending.find('\n') == std::string::npos && !m_bEnded && !m_bFailed) {
-        if (!m_Chunks.Ready() || !ReadChunk(false)) {
+        if (!m_Chunks.Ready() || !ReadChunk()) {
             return false;
         }
     }
     return true;
 }
 
-bool CLineReader::ReadChunk(bool bCatchInterrupt) {
+bool CLineReader::ReadChunk() {
     char buffer[4096];
     uint32_t nRead = 0;
-    switch (m_Chunks.Read(buffer, sizeof(buffer), &nRead, bCatchInterrupt)) {
+    switch (m_Chunks.Read(buffer, sizeof(buffer), &nRead)) {
     case InputRead::Data:
         m_strPending.append(buffer, nRead);
         return true;

@@ -11,7 +11,7 @@
 enum class LineRead {
     Line,        // the next line, without its line break
     End,         // the input has ended and every line has been read
-    Interrupted, // Ctrl-C ended the wait
+    Interrupted, // Ctrl-C ended the wait (only once CatchInterrupts was called)
     Failed,      // the input could not be read
 };
 
@@ -19,8 +19,8 @@ enum class LineRead {
 class ILineInput {
 public:
     virtual ~ILineInput() = default;
-    // Waits for the next whole line. With bCatchInterrupt, Ctrl-C ends the wait.
-    virtual LineRead ReadLine(std::string* pstrLine, bool bCatchInterrupt) = 0;
+    // Waits for the next whole line.
+    virtual LineRead ReadLine(std::string* pstrLine) = 0;
     // True when ReadLine would return at once; never waits.
     virtual bool LineWaiting() = 0;
 };
@@ -29,8 +29,7 @@ public:
 class IInputChunks {
 public:
     virtual ~IInputChunks() = default;
-    virtual InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead,
-                           bool bCatchInterrupt) = 0;
+    virtual InputRead Read(char* pBuffer, uint32_t nMaxBytes, uint32_t* pnRead) = 0;
     virtual bool Ready() = 0;
 };
 
@@ -42,12 +41,12 @@ class CLineReader final : public ILineInput {
 public:
     explicit CLineReader(IInputChunks& chunks) : m_Chunks(chunks) {}
 
-    LineRead ReadLine(std::string* pstrLine, bool bCatchInterrupt) override;
+    LineRead ReadLine(std::string* pstrLine) override;
     bool LineWaiting() override;
 
 private:
     // Reads one chunk into m_strPending; false when Ctrl-C ended the wait.
-    bool ReadChunk(bool bCatchInterrupt);
+    bool ReadChunk();
     bool TakeLine(std::string* pstrLine);
 
     IInputChunks& m_Chunks;

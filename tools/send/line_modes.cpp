@@ -122,7 +122,7 @@ int RunStreamMode(ISendSystem& system, ILineInput& input, ILineModeOutput& outpu
         if (!input.LineWaiting()) {
             sender.Release();
         }
-        LineRead eRead = input.ReadLine(&strLine, false);
+        LineRead eRead = input.ReadLine(&strLine);
         if (eRead == LineRead::Failed) {
             return InputFailed(output);
         }
@@ -151,14 +151,14 @@ int RunInteractiveMode(ISendSystem& system, ILineInput& input, ILineModeOutput& 
     std::string strLine;
     for (;;) {
         output.Show(INTERACTIVE_PROMPT);
-        LineRead eRead = input.ReadLine(&strLine, true);
+        LineRead eRead = input.ReadLine(&strLine);
         if (eRead == LineRead::Line && !strLine.empty()) {
             int nCode = sender.Check(strLine, ++nLine);
             bool bSend = nCode == SEND_EXIT_OK;
             if (bSend && StopsServer(strLine)) {
                 output.Show(STOP_CONFIRMATION);
                 std::string strAnswer;
-                eRead = input.ReadLine(&strAnswer, true);
+                eRead = input.ReadLine(&strAnswer);
                 bSend = eRead == LineRead::Line && IsYes(strAnswer);
             }
             if (bSend) {

@@ -65,7 +65,8 @@ int RunStreamMode(ISendSystem& system, ILineInput& input, ILineModeOutput& outpu
                   const LineModeSettings& settings);
 
 // The console for a person: a prompt, each entered line over its own connection, and
-// confirmation before a line that would stop the server. Ends at the end of input or Ctrl-C.
+// confirmation before a line that would stop the server. Ends at the end of input or at Ctrl-C,
+// which the caller has caught (CatchInterrupts) so that it ends a wait instead of the program.
 // pszEndKeys names the keys that end input, for the greeting.
 int RunInteractiveMode(ISendSystem& system, ILineInput& input, ILineModeOutput& output,
                        const LineModeSettings& settings, const char* pszEndKeys);

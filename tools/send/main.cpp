@@ -47,6 +47,9 @@ int main(int nArgs, char** ppszArgs) {
 
     SendMode eMode = ChooseSendMode(options, StandardInputIsTerminal());
     if (eMode == SendMode::Stream || eMode == SendMode::Interactive) {
+        if (eMode == SendMode::Interactive) {
+            CatchInterrupts(); // Ctrl-C leaves the session at its next wait, never mid-line
+        }
         CLineReader input(SystemStandardInput());
         LineModeSettings settings{options.m_strPipeName, options.m_flTimeoutSeconds};
         return eMode == SendMode::Stream
