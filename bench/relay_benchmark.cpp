@@ -358,8 +358,9 @@ void DrainModule(benchmark::State& state) {
                            benchmark::Counter::kAvgIterations);
 }
 
-void DrainBareReceive(benchmark::State& state) {
-    const auto nBatch = static_cast<size_t>(state.range(0));
+// Queues nBatch messages of the set at a time and times a bare loop receiving them.
+void BareReceiveBatches(benchmark::State& state, const std::vector<std::string>& messages,
+                        size_t nBatch) {
     BareFixture bare;
     if (!bare.Start(state, true)) {
         return;
@@ -367,7 +368,7 @@ void DrainBareReceive(benchmark::State& state) {
     char buffer[MESSAGE_MAX];
     size_t nNext = 0;
     for (auto _ : state) {
-        if (!SendBenchMessages(bare.Client(), MessagePool(), nNext, nBatch)) {
+        if (!SendBenchMessages(bare.Client(), messages, nNext, nBatch)) {
             state.SkipWithError("the client could not queue a whole batch");
             break;
         }
@@ -384,6 +385,11 @@ void DrainBareReceive(benchmark::State& state) {
             break;
         }
     }
+}
+
+void DrainBareReceive(benchmark::State& state) {
+    const auto nBatch = static_cast<size_t>(state.range(0));
+    BareReceiveBatches(state, MessagePool(), nBatch);
     ReportDrain(state, nBatch);
 }
 
@@ -482,28 +488,7 @@ void FloodModule(benchmark::State& state) {
 // The same flood received by a bare loop in one go: what a relay that drains everything in one
 // frame would at least spend there.
 void FloodBareReceive(benchmark::State& state) {
-    BareFixture bare;
-    if (!bare.Start(state, true)) {
-        return;
-    }
-    char buffer[MESSAGE_MAX];
-    for (auto _ : state) {
-        if (!SendBenchMessages(bare.Client(), FloodMessages(), 0, FLOOD_MESSAGES)) {
-            state.SkipWithError("the client could not queue a whole flood");
-            break;
-        }
-        size_t nReceived = 0;
-        const auto start = std::chrono::steady_clock::now();
-        while (recv(bare.Connection(), buffer, sizeof(buffer), MSG_DONTWAIT) >= 0) {
-            ++nReceived;
-        }
-        const auto end = std::chrono::steady_clock::now();
-        state.SetIterationTime(Seconds(end - start));
-        if (nReceived != FLOOD_MESSAGES) {
-            state.SkipWithError("the baseline did not receive exactly the flood");
-            break;
-        }
-    }
+    BareReceiveBatches(state, FloodMessages(), FLOOD_MESSAGES);
 }
 
 // --- Load ---

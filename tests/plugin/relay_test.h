@@ -10,11 +10,30 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 using Commands = std::vector<std::string>;
+
+// A row of a table of faults: its name in the listing, and what the fault needs.
+template <typename Detail> struct FaultCase {
+    const char* pszName;
+    Detail detail;
+};
+
+template <typename Detail> void PrintTo(const FaultCase<Detail>& fault, std::ostream* pStream) {
+    *pStream << fault.pszName;
+}
+
+struct FaultCaseName {
+    template <typename Detail>
+    std::string operator()(const testing::TestParamInfo<FaultCase<Detail>>& info) const {
+        return info.param.pszName;
+    }
+};
 
 class PluginTest : public testing::Test {
 protected:
@@ -68,6 +87,35 @@ protected:
         return messages;
     }
 
+    // A client is served, then breakConnection makes its connection fail: what was issued stays
+    // issued, and the next client, waiting meanwhile, is served.
+    static void
+    ExpectNextServedAfterTheConnectionBreaks(const std::function<void()>& breakConnection) {
+        CTestClient broken;
+        ASSERT_TRUE(broken.Connect(COMMAND_PIPE_NAME));
+        ASSERT_TRUE(broken.Send("before"));
+        FramesUntil(1);
+        ASSERT_EQ(IssuedCommands(), Commands{"before\n"});
+
+        breakConnection();
+        ASSERT_TRUE(broken.Send("never read"));
+        std::thread next = ClientInTurn({"after"});
+        FramesUntil(2);
+        next.join();
+        EXPECT_EQ(IssuedCommands(), (Commands{"before\n", "after\n"}));
+    }
+
+    // A flood of nFlood messages, fed by the test, is issued a frame's limit at a time, in order.
+    static void ExpectFloodSpreadOverFrames(size_t nFlood) {
+        std::vector<size_t> expected(nFlood / COMMAND_MESSAGES_PER_FRAME,
+                                     COMMAND_MESSAGES_PER_FRAME);
+        if (nFlood % COMMAND_MESSAGES_PER_FRAME != 0) {
+            expected.push_back(nFlood % COMMAND_MESSAGES_PER_FRAME);
+        }
+        EXPECT_EQ(IssuedPerFrame(nFlood), expected);
+        EXPECT_EQ(IssuedCommands(), FloodMessages(nFlood, true));
+    }
+
     // A client that may have to wait its turn (a Windows pipe admits one client at a time)
     // connects and writes from a thread of its own while the test runs frames.
     static std::thread ClientInTurn(std::vector<std::string> messages) {
@@ -79,4 +127,17 @@ protected:
             }
         });
     }
+};
+
+// Relay tests that replace entries of the pipe backend's table of system calls (pCalls); every
+// case ends with the system's own calls (pDefaults) back in place.
+template <auto* pCalls, auto* pDefaults> class RelayFaultTestBase : public RelayTest {
+protected:
+    void TearDown() override {
+        ClearFault();
+        RelayTest::TearDown();
+    }
+
+    static auto& Calls() { return *pCalls; }
+    static void ClearFault() { *pCalls = *pDefaults; }
 };

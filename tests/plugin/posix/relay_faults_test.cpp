@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ostream>
 #include <string>
 #include <unistd.h>
 
@@ -72,7 +71,8 @@ ssize_t FloodRecv(int, void* pBuffer, size_t nLength, int) {
     return static_cast<ssize_t>(message.size());
 }
 
-class RelayFaultTest : public RelayTest {
+class RelayFaultTest
+    : public RelayFaultTestBase<&g_CommandPipeSystemCalls, &g_DefaultCommandPipeSystemCalls> {
 protected:
     void SetUp() override {
         g_nFaultErrno = 0;
@@ -82,13 +82,6 @@ protected:
         g_nFloodSent = 0;
         RelayTest::SetUp();
     }
-    void TearDown() override {
-        ClearFault();
-        RelayTest::TearDown();
-    }
-
-    static CommandPipeSystemCalls& Calls() { return g_CommandPipeSystemCalls; }
-    static void ClearFault() { g_CommandPipeSystemCalls = g_DefaultCommandPipeSystemCalls; }
 
     // A client that connects, writes one message and leaves; on POSIX it never waits its turn.
     static void SendAndLeave(const std::string& message) {
@@ -98,35 +91,16 @@ protected:
     }
 };
 
-struct ErrnoCase {
-    const char* pszName;
-    int nErrno;
-};
-
-void PrintTo(const ErrnoCase& errnoCase, std::ostream* pStream) {
-    *pStream << errnoCase.pszName;
-}
-
-std::string ErrnoCaseName(const testing::TestParamInfo<ErrnoCase>& info) {
-    return info.param.pszName;
-}
+using ErrnoCase = FaultCase<int>;
 
 class ReceiveFaultTest : public RelayFaultTest, public testing::WithParamInterface<ErrnoCase> {};
 
 TEST_P(ReceiveFaultTest, EndsTheConnectionKeepsWhatWasIssuedAndServesTheNext) {
-    CTestClient broken;
-    ASSERT_TRUE(broken.Connect(COMMAND_PIPE_NAME));
-    ASSERT_TRUE(broken.Send("before"));
-    FramesUntil(1);
-    ASSERT_EQ(IssuedCommands(), Commands{"before\n"});
-
-    g_nFaultErrno = GetParam().nErrno;
-    Calls().m_pfnRecv = &BrokenConnectionRecv;
-    Calls().m_pfnClose = &CloseHealingBrokenConnection;
-    ASSERT_TRUE(broken.Send("never read"));
-    ASSERT_NO_FATAL_FAILURE(SendAndLeave("after"));
-    FramesUntil(2);
-    EXPECT_EQ(IssuedCommands(), (Commands{"before\n", "after\n"}));
+    ExpectNextServedAfterTheConnectionBreaks([] {
+        g_nFaultErrno = GetParam().detail;
+        Calls().m_pfnRecv = &BrokenConnectionRecv;
+        Calls().m_pfnClose = &CloseHealingBrokenConnection;
+    });
     EXPECT_GT(g_nFailedCalls, 0);
     EXPECT_TRUE(g_bBrokenConnectionClosed) << "the failed connection was kept";
 }
@@ -135,12 +109,12 @@ INSTANTIATE_TEST_SUITE_P(Errors, ReceiveFaultTest,
                          testing::Values(ErrnoCase{"ECONNRESET", ECONNRESET},
                                          ErrnoCase{"ETIMEDOUT", ETIMEDOUT}, ErrnoCase{"EIO", EIO},
                                          ErrnoCase{"ENOMEM", ENOMEM}),
-                         ErrnoCaseName);
+                         FaultCaseName());
 
 class AcceptFaultTest : public RelayFaultTest, public testing::WithParamInterface<ErrnoCase> {};
 
 TEST_P(AcceptFaultTest, WaitingClientIsServedOnceTheFaultIsGone) {
-    g_nFaultErrno = GetParam().nErrno;
+    g_nFaultErrno = GetParam().detail;
     Calls().m_pfnAccept4 = &FailingAccept4;
     ASSERT_NO_FATAL_FAILURE(SendAndLeave("waited"));
     for (int i = 0; i < 5; ++i) {
@@ -158,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, AcceptFaultTest,
                          testing::Values(ErrnoCase{"EMFILE", EMFILE}, ErrnoCase{"ENFILE", ENFILE},
                                          ErrnoCase{"ENOBUFS", ENOBUFS},
                                          ErrnoCase{"ENOMEM", ENOMEM}),
-                         ErrnoCaseName);
+                         FaultCaseName());
 
 TEST_F(RelayFaultTest, ClientWhosePeerCheckFailsIsRefusedUnreadAndTheNextIsServed) {
     g_nFaultErrno = ENOBUFS;
@@ -177,14 +151,7 @@ TEST_F(RelayFaultTest, ClientWhosePeerCheckFailsIsRefusedUnreadAndTheNextIsServe
     EXPECT_EQ(IssuedCommands(), Commands{"verified\n"});
 }
 
-struct CreationFault {
-    const char* pszName;
-    void (*pfnArm)(CommandPipeSystemCalls* pCalls);
-};
-
-void PrintTo(const CreationFault& fault, std::ostream* pStream) {
-    *pStream << fault.pszName;
-}
+using CreationFault = FaultCase<void (*)(CommandPipeSystemCalls* pCalls)>;
 
 class CreationFaultTest : public RelayFaultTest,
                           public testing::WithParamInterface<CreationFault> {};
@@ -192,7 +159,7 @@ class CreationFaultTest : public RelayFaultTest,
 TEST_P(CreationFaultTest, LoadFailsAndALaterLoadServes) {
     g_TavrelServerPlugin.UnloadPlugin();
     g_nFaultErrno = ENOBUFS;
-    GetParam().pfnArm(&Calls());
+    GetParam().detail(&Calls());
     EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr));
     EXPECT_EQ(g_nFailedCalls, 1);
     g_TavrelServerPlugin.UnloadPlugin();
@@ -217,18 +184,14 @@ INSTANTIATE_TEST_SUITE_P(Calls, CreationFaultTest,
                                                        [](CommandPipeSystemCalls* pCalls) {
                                                            pCalls->m_pfnListen = &FailingListen;
                                                        }}),
-                         [](const testing::TestParamInfo<CreationFault>& info) {
-                             return info.param.pszName;
-                         });
+                         FaultCaseName());
 
 TEST_F(RelayFaultTest, FloodIsIssuedAFrameLimitAtATimeInOrder) {
     CTestClient client;
     ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
     g_nFloodSize = 2 * COMMAND_MESSAGES_PER_FRAME + 44;
     Calls().m_pfnRecv = &FloodRecv;
-    EXPECT_EQ(IssuedPerFrame(g_nFloodSize),
-              (std::vector<size_t>{COMMAND_MESSAGES_PER_FRAME, COMMAND_MESSAGES_PER_FRAME, 44}));
-    EXPECT_EQ(IssuedCommands(), FloodMessages(g_nFloodSize, true));
+    ExpectFloodSpreadOverFrames(g_nFloodSize);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ostream>
 #include <string>
 
 namespace {
@@ -63,7 +62,8 @@ BOOL WINAPI FloodReadFile(HANDLE, LPVOID pBuffer, DWORD nToRead, LPDWORD pnRead,
     return TRUE;
 }
 
-class RelayFaultTest : public RelayTest {
+class RelayFaultTest
+    : public RelayFaultTestBase<&g_CommandPipeSystemCalls, &g_DefaultCommandPipeSystemCalls> {
 protected:
     void SetUp() override {
         g_nFaultError = 0;
@@ -72,45 +72,18 @@ protected:
         g_nFloodSent = 0;
         RelayTest::SetUp();
     }
-    void TearDown() override {
-        ClearFault();
-        RelayTest::TearDown();
-    }
-
-    static CommandPipeSystemCalls& Calls() { return g_CommandPipeSystemCalls; }
-    static void ClearFault() { g_CommandPipeSystemCalls = g_DefaultCommandPipeSystemCalls; }
 };
 
-struct ErrorCase {
-    const char* pszName;
-    DWORD nError;
-};
-
-void PrintTo(const ErrorCase& errorCase, std::ostream* pStream) {
-    *pStream << errorCase.pszName;
-}
-
-std::string ErrorCaseName(const testing::TestParamInfo<ErrorCase>& info) {
-    return info.param.pszName;
-}
+using ErrorCase = FaultCase<DWORD>;
 
 class ReadFaultTest : public RelayFaultTest, public testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(ReadFaultTest, EndsTheConnectionKeepsWhatWasIssuedAndServesTheNext) {
-    CTestClient broken;
-    ASSERT_TRUE(broken.Connect(COMMAND_PIPE_NAME));
-    ASSERT_TRUE(broken.Send("before"));
-    FramesUntil(1);
-    ASSERT_EQ(IssuedCommands(), Commands{"before\n"});
-
-    g_nFaultError = GetParam().nError;
-    Calls().m_pfnReadFile = &BrokenConnectionReadFile;
-    Calls().m_pfnDisconnectNamedPipe = &DisconnectHealingBrokenConnection;
-    ASSERT_TRUE(broken.Send("never read"));
-    std::thread next = ClientInTurn({"after"});
-    FramesUntil(2);
-    next.join();
-    EXPECT_EQ(IssuedCommands(), (Commands{"before\n", "after\n"}));
+    ExpectNextServedAfterTheConnectionBreaks([] {
+        g_nFaultError = GetParam().detail;
+        Calls().m_pfnReadFile = &BrokenConnectionReadFile;
+        Calls().m_pfnDisconnectNamedPipe = &DisconnectHealingBrokenConnection;
+    });
     EXPECT_GT(g_nFailedCalls, 0);
     EXPECT_TRUE(g_bBrokenConnectionEnded) << "the failed connection was kept";
 }
@@ -120,22 +93,15 @@ INSTANTIATE_TEST_SUITE_P(Errors, ReadFaultTest,
                                          ErrorCase{"NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY},
                                          ErrorCase{"OPERATION_ABORTED", ERROR_OPERATION_ABORTED},
                                          ErrorCase{"INVALID_FUNCTION", ERROR_INVALID_FUNCTION}),
-                         ErrorCaseName);
+                         FaultCaseName());
 
-struct RecycleFault {
-    const char* pszName;
-    void (*pfnArm)(CommandPipeSystemCalls* pCalls);
-};
-
-void PrintTo(const RecycleFault& fault, std::ostream* pStream) {
-    *pStream << fault.pszName;
-}
+using RecycleFault = FaultCase<void (*)(CommandPipeSystemCalls* pCalls)>;
 
 class RecycleFaultTest : public RelayFaultTest, public testing::WithParamInterface<RecycleFault> {};
 
 TEST_P(RecycleFaultTest, NextClientIsServedOnceTheFaultIsGone) {
     g_nFaultError = ERROR_NOT_ENOUGH_MEMORY;
-    GetParam().pfnArm(&Calls());
+    GetParam().detail(&Calls());
     {
         CTestClient first;
         ASSERT_TRUE(first.Connect(COMMAND_PIPE_NAME));
@@ -169,15 +135,13 @@ INSTANTIATE_TEST_SUITE_P(Calls, RecycleFaultTest,
                                                           pCalls->m_pfnConnectNamedPipe =
                                                               &FailingConnectNamedPipe;
                                                       }}),
-                         [](const testing::TestParamInfo<RecycleFault>& info) {
-                             return info.param.pszName;
-                         });
+                         FaultCaseName());
 
 class CreationFaultTest : public RelayFaultTest, public testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(CreationFaultTest, LoadFailsAndALaterLoadServes) {
     g_TavrelServerPlugin.UnloadPlugin();
-    g_nFaultError = GetParam().nError;
+    g_nFaultError = GetParam().detail;
     Calls().m_pfnCreateNamedPipeA = &FailingCreateNamedPipeA;
     EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr));
     EXPECT_EQ(g_nFailedCalls, 1);
@@ -194,14 +158,12 @@ TEST_P(CreationFaultTest, LoadFailsAndALaterLoadServes) {
 INSTANTIATE_TEST_SUITE_P(Errors, CreationFaultTest,
                          testing::Values(ErrorCase{"ACCESS_DENIED", ERROR_ACCESS_DENIED},
                                          ErrorCase{"NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY}),
-                         ErrorCaseName);
+                         FaultCaseName());
 
 TEST_F(RelayFaultTest, FloodIsIssuedAFrameLimitAtATimeInOrder) {
     g_nFloodSize = 2 * COMMAND_MESSAGES_PER_FRAME + 44;
     Calls().m_pfnReadFile = &FloodReadFile;
-    EXPECT_EQ(IssuedPerFrame(g_nFloodSize),
-              (std::vector<size_t>{COMMAND_MESSAGES_PER_FRAME, COMMAND_MESSAGES_PER_FRAME, 44}));
-    EXPECT_EQ(IssuedCommands(), FloodMessages(g_nFloodSize, true));
+    ExpectFloodSpreadOverFrames(g_nFloodSize);
 }
 
 } // namespace
