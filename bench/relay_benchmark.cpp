@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -34,7 +35,7 @@ namespace {
 const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
 constexpr uint32_t MESSAGE_MAX = 1022;
-// Frames allowed for one batch before the run is declared broken; one is all it ever needs.
+// Frames allowed for one batch or flood before the run is declared broken.
 constexpr int MAX_FRAMES_PER_BATCH = 64;
 
 uint64_t g_nIssued = 0;
@@ -357,8 +358,9 @@ void DrainModule(benchmark::State& state) {
                            benchmark::Counter::kAvgIterations);
 }
 
-void DrainBareReceive(benchmark::State& state) {
-    const auto nBatch = static_cast<size_t>(state.range(0));
+// Queues nBatch messages of the set at a time and times a bare loop receiving them.
+void BareReceiveBatches(benchmark::State& state, const std::vector<std::string>& messages,
+                        size_t nBatch) {
     BareFixture bare;
     if (!bare.Start(state, true)) {
         return;
@@ -366,7 +368,7 @@ void DrainBareReceive(benchmark::State& state) {
     char buffer[MESSAGE_MAX];
     size_t nNext = 0;
     for (auto _ : state) {
-        if (!SendBenchMessages(bare.Client(), MessagePool(), nNext, nBatch)) {
+        if (!SendBenchMessages(bare.Client(), messages, nNext, nBatch)) {
             state.SkipWithError("the client could not queue a whole batch");
             break;
         }
@@ -383,6 +385,11 @@ void DrainBareReceive(benchmark::State& state) {
             break;
         }
     }
+}
+
+void DrainBareReceive(benchmark::State& state) {
+    const auto nBatch = static_cast<size_t>(state.range(0));
+    BareReceiveBatches(state, MessagePool(), nBatch);
     ReportDrain(state, nBatch);
 }
 
@@ -426,6 +433,62 @@ void DrainBareReceiveAndScan(benchmark::State& state) {
         }
     }
     ReportDrain(state, nBatch);
+}
+
+// --- A flood ---
+
+// A client that has queued far more than one frame's worth before the frame runs, as one that
+// writes without pause does. Short messages, so the flood fits the queue on any kernel's default
+// socket limits.
+constexpr size_t FLOOD_MESSAGES = 512;
+
+const std::vector<std::string>& FloodMessages() {
+    static const std::vector<std::string> messages = [] {
+        std::vector<std::string> flood(FLOOD_MESSAGES);
+        for (size_t i = 0; i < FLOOD_MESSAGES; ++i) {
+            flood[i] = "echo flood-" + std::to_string(1000 + i);
+        }
+        return flood;
+    }();
+    return messages;
+}
+
+// Each iteration queues one flood and runs frames until all of it is issued; its time is the
+// longest of those frames, what the server's tick has to absorb.
+void FloodModule(benchmark::State& state) {
+    RelayFixture relay;
+    if (!relay.Start(state, true)) {
+        return;
+    }
+    int64_t nFrames = 0;
+    for (auto _ : state) {
+        if (!SendBenchMessages(relay.Client(), FloodMessages(), 0, FLOOD_MESSAGES)) {
+            state.SkipWithError("the client could not queue a whole flood");
+            break;
+        }
+        const uint64_t nTarget = g_nIssued + FLOOD_MESSAGES;
+        std::chrono::steady_clock::duration longest{};
+        for (int nFrame = 0; g_nIssued < nTarget && nFrame < MAX_FRAMES_PER_BATCH; ++nFrame) {
+            const auto start = std::chrono::steady_clock::now();
+            relay.Frame();
+            const auto end = std::chrono::steady_clock::now();
+            longest = std::max(longest, end - start);
+            ++nFrames;
+        }
+        state.SetIterationTime(Seconds(longest));
+        if (g_nIssued != nTarget) {
+            state.SkipWithError("the module did not issue exactly the flood");
+            break;
+        }
+    }
+    state.counters["frames_per_flood"] =
+        benchmark::Counter(static_cast<double>(nFrames), benchmark::Counter::kAvgIterations);
+}
+
+// The same flood received by a bare loop in one go: what a relay that drains everything in one
+// frame would at least spend there.
+void FloodBareReceive(benchmark::State& state) {
+    BareReceiveBatches(state, FloodMessages(), FLOOD_MESSAGES);
 }
 
 // --- Load ---
@@ -539,6 +602,12 @@ BENCHMARK(DrainBareReceiveAndScan)
     ->Arg(16)
     ->Arg(128)
     ->UseManualTime();
+
+BENCHMARK(FloodModule)->Name("Flood/Module")->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(FloodBareReceive)
+    ->Name("Flood/BareReceive")
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(LoadFirst)->Name("Load/FirstLoad")->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(LoadAgain)

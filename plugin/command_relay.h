@@ -13,17 +13,24 @@ enum : uint32_t {
     COMMAND_BUFFER_SIZE = 1024,
     // Room is left for the newline and the NUL the relay appends.
     COMMAND_MESSAGE_MAX = COMMAND_BUFFER_SIZE - 2,
+    // Messages one frame reads at most: far more than a person or a script sends at once, far
+    // fewer than would stall a frame. The rest waits in the pipe, in order, for the next frames.
+    COMMAND_MESSAGES_PER_FRAME = 128,
 };
 
 extern EngineServerInterface* g_pServerEngine;
 extern CommandPipeHandle g_hCommandPipe;
 extern char g_CommandBuffer[COMMAND_BUFFER_SIZE];
 
-// Creates the command pipe; false when the name is taken or the system refuses.
+// True from a successful OpenCommandRelay until CloseCommandRelay.
+bool CommandRelayIsOpen();
+
+// Creates the command pipe; false when the name is taken or the system refuses, and false,
+// leaving the open pipe as it is, when the relay is already open.
 bool OpenCommandRelay();
 
-// Issues every message waiting in the pipe, in write order, within this one call. An idle call
-// costs one failed non-blocking read.
+// Issues the messages waiting in the pipe, in write order, up to COMMAND_MESSAGES_PER_FRAME of
+// them. An idle call costs one failed non-blocking read.
 void RelayPendingCommands();
 
 // Closes the pipe when it is open; safe to call again.

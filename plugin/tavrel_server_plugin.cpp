@@ -20,6 +20,11 @@ void DestroyVersionVariable() {
 
 bool CTavrelServerPlugin::LoadPlugin(InterfaceFactory pfnEngineFactory,
                                      InterfaceFactory /*pfnGameServerFactory*/) {
+    // A second load reaches this same object while it is loaded: it changes nothing, so the
+    // running relay keeps its pipe and its connections.
+    if (CommandRelayIsOpen()) {
+        return false;
+    }
     // A failed load leaves these connected; the host unloads the module after a failed load.
     ConnectConsoleServices(&pfnEngineFactory, 1);
     ConnectEngineSystems(&pfnEngineFactory, 1);

@@ -32,6 +32,8 @@ for _count in (1, 16, 128):
 for _count in (1, 16, 128):
     RELAY_ROWS.append((f"  drain {_count} vs receive + NUL scan", f"Drain/Module/{_count}",
                        f"Drain/BareReceiveAndScan/{_count}", "throughput", None))
+RELAY_ROWS.append(("longest frame under a flood of 512 messages", "Flood/Module",
+                   "Flood/BareReceive", "time", None))
 FORMAT_ROWS = [
     ('FormatToBuffer "%d"', "FormatInteger/FormatToBuffer", "FormatInteger/Snprintf", "time",
      1.10),

@@ -25,7 +25,8 @@ export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No desktop integration and no prompts for Mono or Gecko: the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-WINEARCH=$arch "$wine_loader" wineboot.exe -i </dev/null >/dev/null 2>&1 || {
+export WINEARCH="$arch"
+run_wine wineboot.exe -i </dev/null >/dev/null 2>&1 || {
     echo "prepare-wine: wineboot failed for the $arch prefix $prefix" >&2
     exit 1
 }

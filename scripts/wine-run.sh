@@ -22,8 +22,8 @@ exec 9>"$WINEPREFIX/.tavrel-session.lock"
 flock 9
 "$here/prepare-wine.sh" "$WINEPREFIX" "$arch" 9>&-
 if wineserver -p10 </dev/null >/dev/null 2>&1 9>&-; then
-    "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    run_wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 fi
 exec 9>&-
 
-exec "$wine_loader" "$@"
+run_wine "$@"

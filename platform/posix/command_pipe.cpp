@@ -14,9 +14,28 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/posix/command_pipe_system.h"
 #include "platform/posix/local_socket.h"
 
 namespace {
+
+int IoctlWithInt(int nDescriptor, unsigned long nRequest, int* pnValue) {
+    return ioctl(nDescriptor, nRequest, pnValue);
+}
+
+} // namespace
+
+const CommandPipeSystemCalls g_DefaultCommandPipeSystemCalls = {
+    &socket, &bind, &listen, &poll, &accept4, &getsockopt, &recv, &IoctlWithInt, &close,
+};
+CommandPipeSystemCalls g_CommandPipeSystemCalls = g_DefaultCommandPipeSystemCalls;
+
+namespace {
+
+// The table's entries under the names of the calls they stand for.
+const CommandPipeSystemCalls& System() {
+    return g_CommandPipeSystemCalls;
+}
 
 struct PosixCommandPipe {
     bool m_bInUse;
@@ -40,20 +59,21 @@ PosixCommandPipe* PipeFromHandle(CommandPipeHandle hPipe) {
 
 void CloseDescriptor(int nDescriptor) {
     // Linux releases the descriptor even when close reports EINTR, so it is never retried.
-    close(nDescriptor);
+    System().m_pfnClose(nDescriptor);
 }
 
 // Takes the next queued client that runs as our own user (or root); others are closed unread.
 int AcceptTrustedClient(int nListener) {
     for (;;) {
-        int nClient = accept4(nListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        int nClient =
+            System().m_pfnAccept4(nListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (nClient < 0) {
             if (errno == EINTR || errno == ECONNABORTED) {
                 continue;
             }
             return -1;
         }
-        if (PeerIsTrusted(nClient)) {
+        if (PeerIsTrusted(nClient, System().m_pfnGetSockOpt)) {
             return nClient;
         }
         CloseDescriptor(nClient);
@@ -67,7 +87,7 @@ bool ClientMayBeWaiting(int nListener) {
     pollfd poller{};
     poller.fd = nListener;
     poller.events = POLLIN;
-    return poll(&poller, 1, 0) != 0;
+    return System().m_pfnPoll(&poller, 1, 0) != 0;
 }
 
 // A zero-byte receive is either an empty message or the end of the connection, and the socket
@@ -77,11 +97,12 @@ bool ClientHasGone(int nConnection) {
     pollfd poller{};
     poller.fd = nConnection;
     poller.events = POLLRDHUP;
-    if (poll(&poller, 1, 0) <= 0 || (poller.revents & (POLLHUP | POLLRDHUP | POLLERR)) == 0) {
+    if (System().m_pfnPoll(&poller, 1, 0) <= 0 ||
+        (poller.revents & (POLLHUP | POLLRDHUP | POLLERR)) == 0) {
         return false;
     }
     int nQueuedBytes = 0;
-    return ioctl(nConnection, SIOCINQ, &nQueuedBytes) != 0 || nQueuedBytes == 0;
+    return System().m_pfnIoctl(nConnection, SIOCINQ, &nQueuedBytes) != 0 || nQueuedBytes == 0;
 }
 
 } // namespace
@@ -100,13 +121,14 @@ CommandPipeHandle CreateCommandPipe(const char* pszName) {
         return INVALID_COMMAND_PIPE_HANDLE;
     }
 
-    int nListener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int nListener = System().m_pfnSocket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (nListener < 0) {
         return INVALID_COMMAND_PIPE_HANDLE;
     }
     // bind fails with EADDRINUSE while any other socket holds the name: the first-instance rule.
-    if (bind(nListener, reinterpret_cast<const sockaddr*>(&address), nAddressLength) != 0 ||
-        listen(nListener, SOMAXCONN) != 0) {
+    if (System().m_pfnBind(nListener, reinterpret_cast<const sockaddr*>(&address),
+                           nAddressLength) != 0 ||
+        System().m_pfnListen(nListener, SOMAXCONN) != 0) {
         CloseDescriptor(nListener);
         return INVALID_COMMAND_PIPE_HANDLE;
     }
@@ -138,7 +160,8 @@ CommandPipeRead ReadCommandPipe(CommandPipeHandle hPipe, void* pBuffer, uint32_t
     do {
         // MSG_TRUNC makes recv report the message's full length, so an over-long message is
         // recognised (and consumed) whole instead of arriving in pieces.
-        nReceived = recv(pPipe->m_nConnection, pBuffer, nMaxBytes, MSG_DONTWAIT | MSG_TRUNC);
+        nReceived =
+            System().m_pfnRecv(pPipe->m_nConnection, pBuffer, nMaxBytes, MSG_DONTWAIT | MSG_TRUNC);
     } while (nReceived < 0 && errno == EINTR);
 
     if (nReceived < 0) {

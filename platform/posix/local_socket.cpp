@@ -20,10 +20,10 @@ bool MakeAbstractAddress(const char* pszPipeName, sockaddr_un* pAddress, socklen
     return true;
 }
 
-bool PeerIsTrusted(int nSocket) {
+bool PeerIsTrusted(int nSocket, GetSocketOptionCall pfnGetSocketOption) {
     ucred credentials{};
     socklen_t nLength = sizeof(credentials);
-    if (getsockopt(nSocket, SOL_SOCKET, SO_PEERCRED, &credentials, &nLength) != 0) {
+    if (pfnGetSocketOption(nSocket, SOL_SOCKET, SO_PEERCRED, &credentials, &nLength) != 0) {
         return false;
     }
     return credentials.uid == geteuid() || credentials.uid == 0;

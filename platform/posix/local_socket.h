@@ -9,5 +9,9 @@
 // over-long name.
 bool MakeAbstractAddress(const char* pszPipeName, sockaddr_un* pAddress, socklen_t* pnLength);
 
-// True when the process at the other end of nSocket runs as our own user or as root.
-bool PeerIsTrusted(int nSocket);
+using GetSocketOptionCall = int (*)(int nSocket, int nLevel, int nOption, void* pValue,
+                                    socklen_t* pnLength);
+
+// True when the process at the other end of nSocket runs as our own user or as root; false also
+// when its credentials cannot be read. The server passes its own getsockopt entry.
+bool PeerIsTrusted(int nSocket, GetSocketOptionCall pfnGetSocketOption = &getsockopt);

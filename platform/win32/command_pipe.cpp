@@ -9,9 +9,19 @@
 // ERROR_PIPE_BUSY under Wine; both are just a failed creation here.
 #include "platform/command_pipe.h"
 
-#include <windows.h>
+#include "platform/win32/command_pipe_system.h"
+
+const CommandPipeSystemCalls g_DefaultCommandPipeSystemCalls = {
+    &CreateNamedPipeA, &ConnectNamedPipe, &DisconnectNamedPipe, &ReadFile, &CloseHandle,
+};
+CommandPipeSystemCalls g_CommandPipeSystemCalls = g_DefaultCommandPipeSystemCalls;
 
 namespace {
+
+// The table's entries under the names of the calls they stand for.
+const CommandPipeSystemCalls& System() {
+    return g_CommandPipeSystemCalls;
+}
 
 constexpr DWORD COMMAND_PIPE_OPEN_MODE = PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE;
 constexpr DWORD COMMAND_PIPE_MODE =
@@ -27,7 +37,7 @@ bool IsUsable(CommandPipeHandle hPipe) {
 
 // In non-blocking mode this only puts a disconnected instance back to listening; it never waits.
 void Listen(HANDLE hPipe) {
-    ConnectNamedPipe(hPipe, nullptr);
+    System().m_pfnConnectNamedPipe(hPipe, nullptr);
 }
 
 // Reads and drops the rest of a message whose first chunk did not fit. A write hands the pipe its
@@ -35,7 +45,7 @@ void Listen(HANDLE hPipe) {
 void DiscardRestOfMessage(HANDLE hPipe) {
     char chunk[COMMAND_PIPE_INPUT_BUFFER];
     DWORD nRead = 0;
-    while (!ReadFile(hPipe, chunk, sizeof(chunk), &nRead, nullptr) &&
+    while (!System().m_pfnReadFile(hPipe, chunk, sizeof(chunk), &nRead, nullptr) &&
            GetLastError() == ERROR_MORE_DATA) {
     }
 }
@@ -43,8 +53,9 @@ void DiscardRestOfMessage(HANDLE hPipe) {
 } // namespace
 
 CommandPipeHandle CreateCommandPipe(const char* pszName) {
-    HANDLE hPipe = CreateNamedPipeA(pszName, COMMAND_PIPE_OPEN_MODE, COMMAND_PIPE_MODE, 1, 0,
-                                    COMMAND_PIPE_INPUT_BUFFER, 0, nullptr);
+    HANDLE hPipe =
+        System().m_pfnCreateNamedPipeA(pszName, COMMAND_PIPE_OPEN_MODE, COMMAND_PIPE_MODE, 1, 0,
+                                       COMMAND_PIPE_INPUT_BUFFER, 0, nullptr);
     if (hPipe == INVALID_HANDLE_VALUE) {
         return INVALID_COMMAND_PIPE_HANDLE;
     }
@@ -59,7 +70,7 @@ CommandPipeRead ReadCommandPipe(CommandPipeHandle hPipe, void* pBuffer, uint32_t
         return CommandPipeRead::Failed;
     }
     DWORD nRead = 0;
-    if (ReadFile(hPipe, pBuffer, nMaxBytes, &nRead, nullptr)) {
+    if (System().m_pfnReadFile(hPipe, pBuffer, nMaxBytes, &nRead, nullptr)) {
         *pnBytesRead = nRead;
         return CommandPipeRead::Message;
     }
@@ -87,10 +98,10 @@ void RecycleCommandPipe(CommandPipeHandle hPipe) {
         return;
     }
     // The same instance serves the next client, so the name is never free for another process.
-    DisconnectNamedPipe(hPipe);
+    System().m_pfnDisconnectNamedPipe(hPipe);
     Listen(hPipe);
 }
 
 void CloseCommandPipe(CommandPipeHandle hPipe) {
-    CloseHandle(hPipe);
+    System().m_pfnCloseHandle(hPipe);
 }

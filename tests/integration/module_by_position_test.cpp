@@ -163,6 +163,21 @@ TEST_F(LoadedModule, SecondUnloadIsHarmlessAndTheNameIsFreeAfterwards) {
     EXPECT_TRUE(holder.Holds());
 }
 
+TEST_F(LoadedModule, SecondLoadChangesNothingAndUnloadFreesTheName) {
+    ASSERT_TRUE(Load());
+    EXPECT_FALSE(m_Plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory));
+    ExpectRelayWorks("echo still-serving");
+
+    m_Plugin.UnloadPlugin();
+    m_bPluginLoaded = false;
+    {
+        NameHolder holder;
+        EXPECT_TRUE(holder.Holds()) << "unload left the pipe's name held";
+    }
+    ASSERT_TRUE(Load());
+    ExpectRelayWorks("echo loaded-again");
+}
+
 TEST_F(LoadedModule, FrameRelaysThroughTheEngineEntry) {
     ASSERT_TRUE(Load());
     m_Plugin.OnGameFrame(true);

@@ -1,31 +1,15 @@
 // The plug-in's load, unload and relay sequences, driven through the module's own object with a
 // raw-table engine server and real pipe clients.
-#include "plugin/tavrel_server_plugin.h"
+#include "tests/plugin/relay_test.h"
 
 #include "connect/library_connection.h"
-#include "plugin/command_relay.h"
-#include "tests/support/fake_engine_server.h"
-#include "tests/support/test_client.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-using Commands = std::vector<std::string>;
-
-class PluginTest : public testing::Test {
-protected:
-    void SetUp() override { ResetFakeEngineServer(); }
-    void TearDown() override { g_TavrelServerPlugin.UnloadPlugin(); }
-
-    static void Load() { ASSERT_TRUE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr)); }
-    static void Frame() { g_TavrelServerPlugin.OnGameFrame(true); }
-};
 
 TEST_F(PluginTest, LoadFailsWhenTheEngineServerIsNotServedAndCreatesNoPipe) {
     EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(EmptyFactory, nullptr));
@@ -47,6 +31,37 @@ TEST_F(PluginTest, LoadFailsWhileAnotherPipeHoldsTheName) {
     g_TavrelServerPlugin.UnloadPlugin();
     CloseCommandPipe(hSquatter);
 }
+
+// A second load reaches the same object while it is loaded, with whatever factory the host
+// passes this time.
+class SecondLoadTest : public RelayTest, public testing::WithParamInterface<InterfaceFactory> {};
+
+TEST_P(SecondLoadTest, ChangesNothingAndUnloadStillFreesTheName) {
+    const CommandPipeHandle hServing = g_hCommandPipe;
+    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(GetParam(), nullptr));
+    EXPECT_EQ(g_hCommandPipe, hServing);
+    EXPECT_EQ(g_pServerEngine, FakeEngineServer());
+
+    std::thread client = ClientInTurn({"status"});
+    FramesUntil(1);
+    client.join();
+    EXPECT_EQ(IssuedCommands(), Commands{"status\n"}) << "the running relay fell silent";
+
+    g_TavrelServerPlugin.UnloadPlugin();
+    CommandPipeHandle hAfter = CreateCommandPipe(COMMAND_PIPE_NAME);
+    EXPECT_NE(hAfter, INVALID_COMMAND_PIPE_HANDLE) << "unload left the pipe's name held";
+    if (hAfter != INVALID_COMMAND_PIPE_HANDLE) {
+        CloseCommandPipe(hAfter);
+    }
+    Load();
+}
+
+INSTANTIATE_TEST_SUITE_P(Factories, SecondLoadTest,
+                         testing::Values(FakeEngineFactory, EmptyFactory),
+                         [](const testing::TestParamInfo<InterfaceFactory>& info) {
+                             return info.param == FakeEngineFactory ? "SameFactory"
+                                                                    : "FactoryServingNothing";
+                         });
 
 TEST_F(PluginTest, LoadConnectsTheLibraryAndUnloadForgetsIt) {
     Load();
@@ -84,40 +99,6 @@ TEST_F(PluginTest, IgnoredCallbacksContinueAndTouchNothing) {
     EXPECT_EQ(g_TavrelServerPlugin.OnClientCommand(nullptr, nullptr), PLUGIN_RESULT_CONTINUE);
     EXPECT_EQ(g_TavrelServerPlugin.OnNetworkIdValidated("user", "id"), PLUGIN_RESULT_CONTINUE);
 }
-
-// The relay through real clients of the real pipe.
-class RelayTest : public PluginTest {
-protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        Load();
-    }
-
-    // Frames until the given number of commands arrived, or a generous bound is reached; the
-    // server may see a client a little after its writes returned.
-    static void FramesUntil(size_t nCommands) {
-        for (int nFrame = 0; nFrame < 200 && IssuedCommands().size() < nCommands; ++nFrame) {
-            Frame();
-            if (IssuedCommands().size() < nCommands) {
-                SleepBriefly();
-            }
-        }
-    }
-
-    static void SleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
-
-    // A client that may have to wait its turn (a Windows pipe admits one client at a time)
-    // connects and writes from a thread of its own while the test runs frames.
-    static std::thread ClientInTurn(std::vector<std::string> messages) {
-        return std::thread([messages] {
-            CTestClient client;
-            ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
-            for (const std::string& message : messages) {
-                ASSERT_TRUE(client.Send(message));
-            }
-        });
-    }
-};
 
 TEST_F(RelayTest, IdleFramesIssueNothing) {
     for (int i = 0; i < 5; ++i) {
@@ -206,6 +187,23 @@ TEST_F(RelayTest, ClientLeavingWithoutWritingDoesNotBlockTheNext) {
     FramesUntil(1);
     writer.join();
     EXPECT_EQ(IssuedCommands(), Commands{"status\n"});
+}
+
+TEST_F(RelayTest, FloodIsSpreadOverFramesCompleteAndInOrder) {
+    const size_t nFlood = 3 * COMMAND_MESSAGES_PER_FRAME + 5;
+    std::thread client = ClientInTurn(FloodMessages(nFlood, false));
+    size_t nMostInOneFrame = 0;
+    for (int nFrame = 0; nFrame < 2000 && IssuedCommands().size() < nFlood; ++nFrame) {
+        const size_t nBefore = IssuedCommands().size();
+        Frame();
+        nMostInOneFrame = std::max(nMostInOneFrame, IssuedCommands().size() - nBefore);
+        if (IssuedCommands().size() == nBefore) {
+            SleepBriefly();
+        }
+    }
+    client.join();
+    EXPECT_LE(nMostInOneFrame, size_t{COMMAND_MESSAGES_PER_FRAME});
+    EXPECT_EQ(IssuedCommands(), FloodMessages(nFlood, true));
 }
 
 TEST_F(RelayTest, SecondClientWaitsItsTurnWithItsMessagesKept) {

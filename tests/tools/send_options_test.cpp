@@ -98,6 +98,8 @@ const RefusedCase g_RefusedCases[] = {
     {"TwoPointsTimeout", {"--timeout", "1.2.3"}, "1.2.3"},
     {"PointOnlyTimeout", {"--timeout", "."}, "."},
     {"TimeoutAboveADay", {"--timeout", "86400.5"}, "86400.5"},
+    {"StreamWithCommands", {"--stream", "status"}, "--stream"},
+    {"StreamTakesNoValue", {"--stream=1"}, "--stream=1"},
 };
 
 class SendOptionsRefusedTest : public ::testing::TestWithParam<RefusedCase> {};
@@ -125,5 +127,40 @@ TEST(SendOptionsTest, HelpAndVersionWinOverWhatFollows) {
     // After the options end, "--help" is a command like any other.
     EXPECT_EQ(ParseSendOptions({"--", "--help"}, nullptr).m_eAction, SendAction::Send);
 }
+
+// Which mode runs: only a person at a terminal without COMMANDs gets the console, and only
+// --stream changes how piped input is read.
+struct ModeCase {
+    const char* m_pszName;
+    Strings m_Arguments;
+    bool m_bInputIsTerminal;
+    SendMode m_eMode;
+};
+
+const ModeCase g_ModeCases[] = {
+    {"CommandsAtATerminal", {"status"}, true, SendMode::Commands},
+    {"CommandsFromAPipe", {"status"}, false, SendMode::Commands},
+    {"PipedInputIsABatch", {}, false, SendMode::InputBatch},
+    {"TerminalIsInteractive", {"--timeout", "1"}, true, SendMode::Interactive},
+    {"DoubleDashAtATerminalIsInteractive", {"--"}, true, SendMode::Interactive},
+    {"StreamFromAPipe", {"--stream"}, false, SendMode::Stream},
+    {"StreamAtATerminalHasNoPrompt", {"--stream"}, true, SendMode::Stream},
+};
+
+class SendModeTest : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(SendModeTest, Chooses) {
+    SendOptions options = ParseSendOptions(GetParam().m_Arguments, nullptr);
+    ASSERT_EQ(options.m_eAction, SendAction::Send) << options.m_strError;
+    EXPECT_EQ(ChooseSendMode(options, GetParam().m_bInputIsTerminal), GetParam().m_eMode);
+}
+
+// Names the case, not its bytes, in test listings.
+void PrintTo(const ModeCase& testCase, std::ostream* pStream) {
+    *pStream << testCase.m_pszName;
+}
+
+INSTANTIATE_TEST_SUITE_P(SendOptions, SendModeTest, ::testing::ValuesIn(g_ModeCases),
+                         [](const auto& info) { return std::string(info.param.m_pszName); });
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "platform/command_pipe.h"
 #include "tests/tools/send_test_support.h"
 
@@ -286,6 +287,95 @@ TEST_F(SendProcessTest, ServerClosingMidBatchExits74WithCount) {
     ProcessResult result = child.Wait();
     EXPECT_EQ(result.m_nExitCode, 74);
     ExpectOneErrorLine(result, " of " + std::to_string(nLines) + " messages");
+}
+
+// --- streaming --------------------------------------------------------------------------------
+
+// A program that writes lines into tavrel-send --stream over time, as a scheduler would.
+class SendStreamTest : public SendProcessTest {
+protected:
+    void TearDown() override {
+        ReleaseChildProcess(m_pStream);
+        SendProcessTest::TearDown();
+    }
+
+    void StartStream() {
+        std::string strError;
+        m_pStream = StartChildProcess(
+            {TAVREL_SEND_PATH, "--pipe", m_strPipe, "--timeout", "30", "--stream"}, &strError);
+        ASSERT_NE(m_pStream, nullptr) << strError;
+    }
+
+    void Write(const std::string& strLines) { ASSERT_TRUE(WriteChildInput(m_pStream, strLines)); }
+
+    bool StillRunning() {
+        int nExitCode = 0;
+        return !WaitForChildExit(m_pStream, 0, &nExitCode);
+    }
+
+    // The stream's input ends; it must leave with status 0 and nothing on standard error.
+    void ExpectCleanEnd() {
+        CloseChildInput(m_pStream);
+        int nExitCode = -1;
+        ASSERT_TRUE(WaitForChildExit(m_pStream, 30000, &nExitCode));
+        EXPECT_EQ(nExitCode, 0);
+        EXPECT_EQ(ReadChildErrors(m_pStream), "");
+    }
+
+    ChildProcess* m_pStream = nullptr;
+};
+
+TEST_F(SendStreamTest, EachBurstIsRelayedBeforeInputEndsAndOthersAreServedBetween) {
+    CreateServer();
+    StartStream();
+    Write("say one\n");
+    // The stream left the pipe once nothing more was waiting, though its input is still open.
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), Strings{"say one"});
+    EXPECT_TRUE(StillRunning());
+
+    ServedRun other = RunAgainstServer(WithPipe({"--timeout", "0", "say other"}));
+    EXPECT_EQ(other.m_Result.m_nExitCode, 0) << other.m_Result.m_strStderr;
+    EXPECT_EQ(other.m_Messages, Strings{"say other"});
+    RecycleCommandPipe(m_hServer);
+
+    Write("say two\n\nsay three\r\n");
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), (Strings{"say two", "say three"}));
+    EXPECT_TRUE(StillRunning());
+    ExpectCleanEnd();
+}
+
+TEST_F(SendStreamTest, ServerThatGoesAwayAndComesBackLosesNoLine) {
+    CreateServer();
+    StartStream();
+    Write("say before\n");
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), Strings{"say before"});
+
+    CloseServer();
+    Write("say while away\nsay also away\n");
+    // A client that tries meanwhile finds nobody; the stream keeps waiting for the server.
+    ProcessResult absent = RunAlone(WithPipe({"--timeout", "0", "status"}));
+    EXPECT_EQ(absent.m_nExitCode, 69);
+    EXPECT_TRUE(StillRunning());
+    CreateServer();
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), (Strings{"say while away", "say also away"}));
+
+    Write("say after\n");
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), Strings{"say after"});
+    ExpectCleanEnd();
+}
+
+TEST_F(SendStreamTest, BadLineIsReportedAndTheRestGoOn) {
+    CreateServer();
+    StartStream();
+    Write("say first\n" + std::string(1023, 'x') + "\nsay last\n");
+    EXPECT_EQ(ServeUntilClientLeaves(m_hServer), (Strings{"say first", "say last"}));
+    CloseChildInput(m_pStream);
+    int nExitCode = -1;
+    ASSERT_TRUE(WaitForChildExit(m_pStream, 30000, &nExitCode));
+    EXPECT_EQ(nExitCode, 65);
+    ProcessResult errors;
+    errors.m_strStderr = ReadChildErrors(m_pStream);
+    ExpectOneErrorLine(errors, "line 2 ");
 }
 
 // --- information ------------------------------------------------------------------------------

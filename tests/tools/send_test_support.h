@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_pipe.h"
+
 struct ProcessResult {
     int m_nExitCode = -1;    // -1 when the process did not exit normally
     std::string m_strStdout; // line breaks as "\n", whatever the platform writes
@@ -57,3 +59,8 @@ private:
 
 // Every failure is reported as exactly one line, prefixed with the program's name.
 void ExpectOneErrorLine(const ProcessResult& result, const std::string& strMentions);
+
+// Reads one client's messages from a server made with the module's pipe code until the client
+// leaves, then makes room for the next client. The client's process is not looked at, so one that
+// stays running can be served; 30 s without a client coming and going fails the test.
+std::vector<std::string> ServeUntilClientLeaves(CommandPipeHandle hServer);

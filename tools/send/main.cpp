@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/standard_input.h"
+#include "tools/send/line_input.h"
+#include "tools/send/line_modes.h"
 #include "tools/send/message_batch.h"
 #include "tools/send/send_options.h"
 #include "tools/send/send_session.h"
@@ -42,8 +45,21 @@ int main(int nArgs, char** ppszArgs) {
         break;
     }
 
+    SendMode eMode = ChooseSendMode(options, StandardInputIsTerminal());
+    if (eMode == SendMode::Stream || eMode == SendMode::Interactive) {
+        if (eMode == SendMode::Interactive) {
+            CatchInterrupts(); // Ctrl-C leaves the session at its next wait, never mid-line
+        }
+        CLineReader input(SystemStandardInput());
+        LineModeSettings settings{options.m_strPipeName, options.m_flTimeoutSeconds};
+        return eMode == SendMode::Stream
+                   ? RunStreamMode(SystemSendSystem(), input, SystemLineModeOutput(), settings)
+                   : RunInteractiveMode(SystemSendSystem(), input, SystemLineModeOutput(), settings,
+                                        EndOfInputKeys());
+    }
+
     MessageBatch batch;
-    if (options.m_bFromStandardInput) {
+    if (eMode == SendMode::InputBatch) {
         std::string strInput;
         if (!ReadStandardInput(&strInput)) {
             return Fail(SEND_EXIT_IO, "cannot read standard input; nothing sent");

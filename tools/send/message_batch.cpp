@@ -2,6 +2,7 @@
 #include "tools/send/message_batch.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "plugin/command_relay.h"
 
@@ -49,6 +50,13 @@ MessageBatch BatchFromCommands(const std::vector<std::string>& commands) {
     return batch;
 }
 
+std::string LineText(const std::string& strInput, size_t nStart, size_t nEnd) {
+    if (nEnd > nStart && strInput[nEnd - 1] == '\r') {
+        --nEnd;
+    }
+    return strInput.substr(nStart, nEnd - nStart);
+}
+
 MessageBatch BatchFromInput(const std::string& strInput) {
     MessageBatch batch;
     batch.m_bFromInputLines = true;
@@ -61,11 +69,9 @@ MessageBatch BatchFromInput(const std::string& strInput) {
         if (nEnd == std::string::npos) {
             nEnd = strInput.size();
         }
-        if (nEnd > nStart && strInput[nEnd - 1] == '\r') {
-            --nEnd;
-        }
-        if (nEnd > nStart) {
-            batch.m_Messages.push_back(strInput.substr(nStart, nEnd - nStart));
+        std::string strLine = LineText(strInput, nStart, nEnd);
+        if (!strLine.empty()) {
+            batch.m_Messages.push_back(std::move(strLine));
             batch.m_Origins.push_back(nLine);
         }
         nStart = nNext;

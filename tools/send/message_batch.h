@@ -16,6 +16,10 @@ struct MessageBatch {
 // One message per command; empty commands carry nothing and are left out.
 MessageBatch BatchFromCommands(const std::vector<std::string>& commands);
 
+// The line of strInput from nStart up to nEnd (its "\n", or the end of the input), without one
+// "\r" right before nEnd.
+std::string LineText(const std::string& strInput, size_t nStart, size_t nEnd);
+
 // One message per line: "\n" ends a line, one "\r" before it (or before the end) is dropped,
 // and empty lines are left out. Lines may hold any byte, NUL included.
 MessageBatch BatchFromInput(const std::string& strInput);

@@ -84,6 +84,10 @@ SendOptions ParseSendOptions(const std::vector<std::string>& arguments,
             options.m_eAction = SendAction::ShowVersion;
             return options;
         }
+        if (word.m_strName == "--stream" && !word.m_bHasValue) {
+            options.m_bStream = true;
+            continue;
+        }
         if (word.m_strName != "--pipe" && word.m_strName != "--timeout") {
             return UsageError("unknown option '" + strArgument + "' (see --help)");
         }
@@ -108,6 +112,9 @@ SendOptions ParseSendOptions(const std::vector<std::string>& arguments,
     options.m_Commands.assign(arguments.begin() + static_cast<std::ptrdiff_t>(nIndex),
                               arguments.end());
     options.m_bFromStandardInput = options.m_Commands.empty();
+    if (options.m_bStream && !options.m_bFromStandardInput) {
+        return UsageError("--stream sends standard input and takes no COMMAND");
+    }
     if (bHavePipeOption) {
         options.m_strPipeName = strPipeOption;
     } else if (pszEnvironmentPipe != nullptr && pszEnvironmentPipe[0] != '\0') {
@@ -116,6 +123,16 @@ SendOptions ParseSendOptions(const std::vector<std::string>& arguments,
         options.m_strPipeName = DefaultSendPipeName();
     }
     return options;
+}
+
+SendMode ChooseSendMode(const SendOptions& options, bool bInputIsTerminal) {
+    if (!options.m_bFromStandardInput) {
+        return SendMode::Commands;
+    }
+    if (options.m_bStream) {
+        return SendMode::Stream;
+    }
+    return bInputIsTerminal ? SendMode::Interactive : SendMode::InputBatch;
 }
 
 const char* DefaultSendPipeName() {
@@ -131,11 +148,26 @@ const char* SendUsageText() {
            "skipped). A message holds at most 1022 bytes and no NUL byte; if any message\n"
            "breaks that rule, nothing is sent. Options end at the first COMMAND or at --.\n"
            "\n"
+           "Standard input is read to its end before anything is sent, except:\n"
+           "  at a terminal, without COMMANDs: an interactive console. Each line is sent\n"
+           "    when you enter it, over its own connection; a bad line or an absent or busy\n"
+           "    server is reported and the session goes on. quit and exit stop the server,\n"
+           "    so they are sent only after you answer y to \"stop the server? [y/N]\".\n"
+           "    The end of input (Ctrl-D; Ctrl-Z then Enter on Windows) or Ctrl-C leaves.\n"
+           "  with --stream: each line is sent as soon as it arrives. Lines that arrive\n"
+           "    together share one connection, released when no line is waiting. A bad or\n"
+           "    failed line is reported and skipped; a line whose write fails is sent once\n"
+           "    more over a new connection.\n"
+           "In both, the exit status is 0 when every line was sent, else that of the last\n"
+           "line that failed.\n"
+           "\n"
            "Options:\n"
            "  --pipe NAME    pipe to send to (default: $" SEND_PIPE_ENVIRONMENT
            ", else " COMMAND_PIPE_NAME ")\n"
            "  --timeout S    seconds to wait for the server to appear or make room\n"
-           "                 (default 5, fractions allowed, 0 = one attempt)\n"
+           "                 (default 5, fractions allowed, 0 = one attempt); in the\n"
+           "                 line modes, for each line\n"
+           "  --stream       send each line of standard input as it arrives\n"
            "  --help         show this text\n"
            "  --version      show the version\n"
            "\n"

@@ -24,6 +24,8 @@ struct SendOptions {
     double m_flTimeoutSeconds = DEFAULT_SEND_TIMEOUT_SECONDS;
     // True when no COMMAND was given: the messages are the lines of standard input.
     bool m_bFromStandardInput = true;
+    // --stream: each line of standard input is sent as it arrives.
+    bool m_bStream = false;
     std::vector<std::string> m_Commands;
     std::string m_strError;
 };
@@ -33,6 +35,17 @@ struct SendOptions {
 // an empty one counts as unset. The --pipe option wins over it.
 SendOptions ParseSendOptions(const std::vector<std::string>& arguments,
                              const char* pszEnvironmentPipe);
+
+enum class SendMode {
+    Commands,    // the COMMANDs, all or nothing, over one connection
+    InputBatch,  // every line of standard input once it has ended, all or nothing
+    Stream,      // each line of standard input as it arrives
+    Interactive, // a prompt at the terminal, each line as it is entered
+};
+
+// A person at a terminal who gives no COMMAND gets the interactive mode; otherwise standard
+// input is read whole, unless --stream asks for it line by line.
+SendMode ChooseSendMode(const SendOptions& options, bool bInputIsTerminal);
 
 // The pipe used when neither --pipe nor the environment names one.
 const char* DefaultSendPipeName();

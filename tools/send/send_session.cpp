@@ -37,39 +37,49 @@ ISendSystem& SystemSendSystem() {
     return s_System;
 }
 
-SendReport RunSendSession(ISendSystem& system, const std::string& strPipeName,
-                          const std::vector<std::string>& messages, double flTimeoutSeconds) {
+SendOutcome ConnectWithRetry(ISendSystem& system, const std::string& strPipeName,
+                             double flTimeoutSeconds, PipeClientHandle* phPipe) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline =
         system.Now() + std::chrono::duration_cast<Clock::duration>(
                            std::chrono::duration<double>(flTimeoutSeconds));
 
-    PipeClientHandle hPipe = INVALID_PIPE_CLIENT_HANDLE;
     bool bServerSeen = false;
     for (;;) {
-        PipeConnectResult eResult = system.Connect(strPipeName.c_str(), &hPipe);
-        if (eResult == PipeConnectResult::Connected) {
-            break;
-        }
-        switch (eResult) {
+        switch (system.Connect(strPipeName.c_str(), phPipe)) {
+        case PipeConnectResult::Connected:
+            return SendOutcome::AllSent;
         case PipeConnectResult::NotThere:
             break;
         case PipeConnectResult::Busy:
             bServerSeen = true;
             break;
         case PipeConnectResult::OtherUser:
-            return {SendOutcome::OtherUser, 0};
+            return SendOutcome::OtherUser;
         case PipeConnectResult::BadName:
-            return {SendOutcome::BadName, 0};
-        default:
-            return {SendOutcome::ConnectFailed, 0};
+            return SendOutcome::BadName;
+        case PipeConnectResult::Failed:
+            return SendOutcome::ConnectFailed;
         }
         Clock::time_point now = system.Now();
         if (now >= deadline) {
             // A server that was seen even once was there; a name that never answered was not.
-            return {bServerSeen ? SendOutcome::ServerBusy : SendOutcome::NoServer, 0};
+            return bServerSeen ? SendOutcome::ServerBusy : SendOutcome::NoServer;
         }
         system.Sleep(std::min<Clock::duration>(SEND_RETRY_INTERVAL, deadline - now));
+    }
+}
+
+SendOutcome OutcomeOfFailedSend(PipeSendResult eResult) {
+    return eResult == PipeSendResult::Broken ? SendOutcome::Broken : SendOutcome::SendFailed;
+}
+
+SendReport RunSendSession(ISendSystem& system, const std::string& strPipeName,
+                          const std::vector<std::string>& messages, double flTimeoutSeconds) {
+    PipeClientHandle hPipe = INVALID_PIPE_CLIENT_HANDLE;
+    SendOutcome eConnected = ConnectWithRetry(system, strPipeName, flTimeoutSeconds, &hPipe);
+    if (eConnected != SendOutcome::AllSent) {
+        return {eConnected, 0};
     }
 
     SendReport report{SendOutcome::AllSent, 0};
@@ -77,8 +87,7 @@ SendReport RunSendSession(ISendSystem& system, const std::string& strPipeName,
         PipeSendResult eResult =
             system.Send(hPipe, strMessage.data(), static_cast<uint32_t>(strMessage.size()));
         if (eResult != PipeSendResult::Sent) {
-            report.m_eOutcome =
-                eResult == PipeSendResult::Broken ? SendOutcome::Broken : SendOutcome::SendFailed;
+            report.m_eOutcome = OutcomeOfFailedSend(eResult);
             break;
         }
         ++report.m_nSent;
@@ -108,29 +117,47 @@ int ExitCodeForOutcome(SendOutcome eOutcome) {
     return SEND_EXIT_SYSTEM;
 }
 
-std::string DescribeSendFailure(const SendReport& report, const std::string& strPipeName,
-                                size_t nMessages, double flTimeoutSeconds) {
-    const std::string strSent =
-        "sent " + std::to_string(report.m_nSent) + " of " + std::to_string(nMessages) + " messages";
-    switch (report.m_eOutcome) {
+std::string DescribeSendProblem(SendOutcome eOutcome, const std::string& strPipeName,
+                                double flTimeoutSeconds) {
+    switch (eOutcome) {
     case SendOutcome::AllSent:
         break;
     case SendOutcome::NoServer:
         return "no server on pipe " + strPipeName + " (waited " + FormatSeconds(flTimeoutSeconds) +
-               " s); nothing sent";
+               " s)";
     case SendOutcome::ServerBusy:
         return "server on pipe " + strPipeName + " stayed busy for " +
-               FormatSeconds(flTimeoutSeconds) + " s; nothing sent";
+               FormatSeconds(flTimeoutSeconds) + " s";
     case SendOutcome::OtherUser:
-        return "server on pipe " + strPipeName + " runs as another user; nothing sent";
+        return "server on pipe " + strPipeName + " runs as another user";
     case SendOutcome::BadName:
         return "'" + strPipeName + "' cannot name a pipe on this system";
     case SendOutcome::ConnectFailed:
-        return "cannot connect to pipe " + strPipeName + "; nothing sent";
+        return "cannot connect to pipe " + strPipeName;
     case SendOutcome::Broken:
-        return "server on pipe " + strPipeName + " closed the connection; " + strSent;
+        return "server on pipe " + strPipeName + " closed the connection";
     case SendOutcome::SendFailed:
-        return "writing to pipe " + strPipeName + " failed; " + strSent;
+        return "writing to pipe " + strPipeName + " failed";
     }
     return std::string();
+}
+
+std::string DescribeSendFailure(const SendReport& report, const std::string& strPipeName,
+                                size_t nMessages, double flTimeoutSeconds) {
+    std::string strProblem = DescribeSendProblem(report.m_eOutcome, strPipeName, flTimeoutSeconds);
+    switch (report.m_eOutcome) {
+    case SendOutcome::AllSent:
+    case SendOutcome::BadName:
+        return strProblem;
+    case SendOutcome::Broken:
+    case SendOutcome::SendFailed:
+        return strProblem + "; sent " + std::to_string(report.m_nSent) + " of " +
+               std::to_string(nMessages) + " messages";
+    case SendOutcome::NoServer:
+    case SendOutcome::ServerBusy:
+    case SendOutcome::OtherUser:
+    case SendOutcome::ConnectFailed:
+        break;
+    }
+    return strProblem + "; nothing sent";
 }

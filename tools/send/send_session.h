@@ -43,6 +43,14 @@ struct SendReport {
     size_t m_nSent; // messages written before the session ended
 };
 
+// Connects, retrying while the server is absent or busy, for flTimeoutSeconds (0 means one
+// attempt). AllSent means *phPipe holds the connection; anything else is why there is none.
+SendOutcome ConnectWithRetry(ISendSystem& system, const std::string& strPipeName,
+                             double flTimeoutSeconds, PipeClientHandle* phPipe);
+
+// Broken or SendFailed, after the pipe's result of a send that did not succeed.
+SendOutcome OutcomeOfFailedSend(PipeSendResult eResult);
+
 // Connects (retrying while the server is absent or busy, for flTimeoutSeconds; 0 means one
 // attempt), sends every message in order, then disconnects. Stops at the first failed send.
 SendReport RunSendSession(ISendSystem& system, const std::string& strPipeName,
@@ -61,6 +69,10 @@ enum SendExitCode : int {
 };
 
 int ExitCodeForOutcome(SendOutcome eOutcome);
+
+// Why an outcome other than AllSent came about, such as "no server on pipe NAME (waited 5 s)".
+std::string DescribeSendProblem(SendOutcome eOutcome, const std::string& strPipeName,
+                                double flTimeoutSeconds);
 
 // The line that tells the user why a session failed, without the program's name.
 std::string DescribeSendFailure(const SendReport& report, const std::string& strPipeName,
