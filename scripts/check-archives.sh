@@ -7,7 +7,8 @@
 # cannot run (32-bit ones where 32-bit programs fail) get the first two checks only, and one line
 # says so.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 here=$(pwd)
 
 # The pipe's name is fixed: the Linux relays run in a network namespace of their own, where no
@@ -17,7 +18,7 @@ if [ -z "${TAVREL_PRIVATE_NETWORK:-}" ]; then
     for isolate in "unshare --net" "unshare --net --map-root-user"; do
         read -ra command <<<"$isolate"
         if "${command[@]}" true 2>/dev/null; then
-            TAVREL_PRIVATE_NETWORK=1 exec "${command[@]}" "$0" "$@"
+            TAVREL_PRIVATE_NETWORK=1 exec "${command[@]}" "$self" "$@"
         fi
     done
     echo "check-archives: no private network namespace here; nothing else may hold the pipe's name" >&2
