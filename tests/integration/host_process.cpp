@@ -1,7 +1,7 @@
 // The built host and client as child processes of the tests.
 #include "tests/integration/host_process.h"
 
-#include <regex>
+#include <cstdio>
 
 const char HOST_PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 
@@ -66,13 +66,23 @@ testing::AssertionResult HostProcess::SeeStatus(int nCommandsRelayed) {
         return testing::AssertionFailure() << "no status line" << SeenSoFar();
     }
     m_SeenLines.push_back(line);
-    std::string relayed = nCommandsRelayed < 0
-                              ? "[0-9]+ commands? relayed"
-                              : std::to_string(nCommandsRelayed) +
-                                    (nCommandsRelayed == 1 ? " command" : " commands") + " relayed";
-    if (!std::regex_match(
-            line, std::regex("[1-9][0-9]* frames? run, " + relayed + ", [0-9]+ seconds? up"))) {
-        return testing::AssertionFailure() << "not a status with " << relayed << ": " << line;
+    // "F frames run, C commands relayed, S seconds up", each noun agreeing with its number.
+    long nFrames = -1, nRelayed = -1, nSeconds = -1;
+    char szFrames[8] = "", szCommands[10] = "", szSeconds[8] = "";
+    int nEnd = 0;
+    bool bStatus = std::sscanf(line.c_str(), "%ld %7s run, %ld %9s relayed, %ld %7s up%n", &nFrames,
+                               szFrames, &nRelayed, szCommands, &nSeconds, szSeconds, &nEnd) == 6 &&
+                   static_cast<size_t>(nEnd) == line.size();
+    auto agrees = [](long nCount, const std::string& noun, const char* pszSingular) {
+        return noun == (nCount == 1 ? std::string(pszSingular) : std::string(pszSingular) + "s");
+    };
+    if (!bStatus || nFrames < 1 || nSeconds < 0 || !agrees(nFrames, szFrames, "frame") ||
+        !agrees(nRelayed, szCommands, "command") || !agrees(nSeconds, szSeconds, "second")) {
+        return testing::AssertionFailure() << "not a status line: " << line;
+    }
+    if (nCommandsRelayed >= 0 && nRelayed != nCommandsRelayed) {
+        return testing::AssertionFailure()
+               << "not " << nCommandsRelayed << " commands relayed: " << line;
     }
     return testing::AssertionSuccess();
 }
