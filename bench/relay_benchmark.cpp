@@ -8,8 +8,8 @@
 // a running tavrel-host).
 #include "bench/bench_sockets.h"
 #include "host/interface_factory.h"
-#include "platform/linkage.h"
-#include "platform/module_library.h"
+#include "platform/module/linkage.h"
+#include "platform/tools/module_library.h"
 #include "tier0/tier0_control.h"
 #include "tools/host/plugin_by_position.h"
 #include "tools/host/stand_in_engine.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/engine_server.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
 
 #include <cstdint>
 

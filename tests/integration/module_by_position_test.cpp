@@ -1,6 +1,6 @@
 // The built module, loaded as a server loads it and called only by position: its export, every
 // plug-in operation at its place in the table, and the relay reaching the engine's entry 36.
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tools/host/plugin_by_position.h"

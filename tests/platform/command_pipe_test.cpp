@@ -1,5 +1,5 @@
 // What each read of the server end reports, for the client behaviours the relay must tell apart.
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
 
 #include "tests/support/test_client.h"
 #include "tests/support/unique_pipe_name.h"

@@ -2,7 +2,7 @@
 // included), the platform's own path, and the two caches that ask the host at most once.
 #include "runtime/module_tag.h"
 
-#include "platform/module_path.h"
+#include "platform/module/module_path.h"
 #include "runtime/allocation.h"
 #include "tests/runtime/recording_allocator.h"
 #include "tier0/tier0_control.h"

@@ -1,7 +1,7 @@
 // The raw-table engine server used by the relay's tests.
 #include "tests/support/fake_engine_server.h"
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <gtest/gtest.h>
 

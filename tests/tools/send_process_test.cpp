@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/child_process.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "platform/tools/child_process.h"
 #include "tests/tools/send_test_support.h"
 
 namespace {
