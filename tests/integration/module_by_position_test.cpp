@@ -1,6 +1,7 @@
 // The built module, loaded as a server loads it and called only by position: its export, every
 // plug-in operation at its place in the table, and the relay reaching the engine's entry 36.
 #include "platform/module/command_pipe.h"
+#include "plugin/command_protocol.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tools/host/plugin_by_position.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
 
 std::vector<std::string> g_IssuedCommands;
@@ -35,7 +35,7 @@ void* ServeNothing(const char*, int* pnStatus) {
 // Holds the pipe's name the way another process would, until released.
 class NameHolder {
 public:
-    NameHolder() : m_hPipe(CreateCommandPipe(PIPE_NAME)) {}
+    NameHolder() : m_hPipe(CreateCommandPipe(COMMAND_PIPE_NAME)) {}
     ~NameHolder() {
         if (Holds()) {
             CloseCommandPipe(m_hPipe);
@@ -74,7 +74,7 @@ protected:
     // A client writes one message and leaves; the next frame must hand it to the engine.
     void ExpectRelayWorks(const std::string& message) {
         CTestClient client;
-        ASSERT_TRUE(client.Connect(PIPE_NAME));
+        ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
         ASSERT_TRUE(client.Send(message));
         client.Disconnect();
         g_IssuedCommands.clear();

@@ -1,5 +1,6 @@
 // The built module relays without the heap: under the stand-in's recording allocator, frames that
 // issue commands, discard an over-long message or see their client leave take no block at all.
+#include "plugin/command_protocol.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tier0/tier0_control.h"
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 
 size_t g_nIssuedCommands = 0;
 
@@ -72,7 +71,7 @@ protected:
     void RelayFromClient(const RelayTraffic& traffic) {
         std::thread client([&traffic] {
             CTestClient pipeClient;
-            ASSERT_TRUE(pipeClient.Connect(PIPE_NAME));
+            ASSERT_TRUE(pipeClient.Connect(COMMAND_PIPE_NAME));
             for (const std::string& message : traffic.m_Messages) {
                 ASSERT_TRUE(pipeClient.Send(message));
             }
@@ -118,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RelayTraffic{"SilentClient", {}, false, 0},
         RelayTraffic{"OneMessageAndLeave", {"status"}, true, 1},
-        RelayTraffic{"LongestMessage", {std::string(1022, 'x')}, true, 1},
+        RelayTraffic{"LongestMessage", {std::string(COMMAND_MESSAGE_MAX, 'x')}, true, 1},
         RelayTraffic{"OverLongBetweenTwo", {"echo a", std::string(1023, 'y'), "echo b"}, true, 2},
         RelayTraffic{"EmbeddedNul", {std::string("echo a\0b", 8)}, true, 1},
         RelayTraffic{"MixedBatchOf128", MixedBatch(), false, 128}),

@@ -132,8 +132,8 @@ TEST_P(RelayCaseTest, OneClientWritesAndLeaves) {
     EXPECT_EQ(IssuedCommands(), GetParam().expected);
 }
 
-const std::string g_Exact1022(1022, 'x');
-const std::string g_Over1022(1023, 'y');
+const std::string g_Longest(COMMAND_MESSAGE_MAX, 'x');
+const std::string g_OneTooLong(COMMAND_MESSAGE_MAX + 1, 'y');
 const std::string g_Huge(4000, 'z');
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"status\n", "echo two\n", "echo three\n"}},
         RelayCase{"ZeroLengthIssuesNothingAndReadingGoesOn", {"", "after"}, {"after\n"}},
         RelayCase{"OnlyZeroLength", {""}, {}},
-        RelayCase{"Exactly1022Bytes", {g_Exact1022}, {g_Exact1022 + "\n"}},
-        RelayCase{"OverLongDiscardedWholeThenNextRelayed", {g_Over1022, "next"}, {"next\n"}},
+        RelayCase{"Exactly1022Bytes", {g_Longest}, {g_Longest + "\n"}},
+        RelayCase{"OverLongDiscardedWholeThenNextRelayed", {g_OneTooLong, "next"}, {"next\n"}},
         RelayCase{"HugeDiscardedWhole", {"before", g_Huge, "after"}, {"before\n", "after\n"}},
         RelayCase{"EmbeddedNulEndsTheCommandWhichStillGetsItsNewline",
                   {std::string("say hi\0rm -rf", 13)},

@@ -1,6 +1,7 @@
 // Same-user access on Linux: a client of another user is closed unread, and does not stand in the
 // way of the clients that follow it.
 #include "platform/module/command_pipe.h"
+#include "plugin/command_protocol.h"
 
 #include "tests/support/test_client.h"
 #include "tests/support/unique_pipe_name.h"
@@ -53,7 +54,7 @@ TEST(PeerCredentialsTest, ClientOfAnotherUserIsRefusedUnread) {
     uint32_t nRead = 0;
     std::string firstMessage;
     for (int nTry = 0; nTry < 500 && firstMessage.empty(); ++nTry) {
-        CommandPipeRead result = ReadCommandPipe(hPipe, buffer, 1022, &nRead);
+        CommandPipeRead result = ReadCommandPipe(hPipe, buffer, COMMAND_MESSAGE_MAX, &nRead);
         if (result == CommandPipeRead::Message) {
             firstMessage.assign(buffer, nRead);
         } else {

@@ -17,6 +17,7 @@
 //   module-c-heap FUNCTION N           C heap calls made from inside the module's code
 #include "host/interface_factory.h"
 #include "platform/tools/module_library.h"
+#include "plugin/command_protocol.h"
 #include "tests/runtime/linux/allocation_probe.h"
 #include "tests/support/test_client.h"
 #include "tier0/tier0_control.h"
@@ -162,8 +163,6 @@ void PrintModuleHeapCalls(const ModuleRange& range) {
 
 // --- The scenarios ---
 
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
-
 void PrintRelayed(const char* pszText, void*) {
     std::printf("relayed %s", pszText);
 }
@@ -181,7 +180,7 @@ void RunPluginLife(InterfaceFactory pfnCreateInterface) {
     if (bLoaded) {
         SetServerCommandSink(&PrintRelayed, nullptr);
         CTestClient client;
-        if (client.Connect(PIPE_NAME) && client.Send("status")) {
+        if (client.Connect(COMMAND_PIPE_NAME) && client.Send("status")) {
             client.Disconnect();
             plugin.OnGameFrame(true);
         }
