@@ -5,6 +5,7 @@
 //   math_benchmark --benchmark_filter=SquareRoot   (one operation and its baselines)
 #include "math/math_library.h"
 #include "math/math_variants.h"
+#include "plugin/load_steps.h"
 
 #include <benchmark/benchmark.h>
 
@@ -176,7 +177,7 @@ void Cosine(benchmark::State& state, ScalarMathRoutine pfnRoutine) {
 void StartUp(benchmark::State& state) {
     for (auto _ : state) {
         g_bMathInitialized = false;
-        InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
+        StartMathLibraryAtLoad();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "host/runtime_library.h"
 #include "math/math_tables.h"
 #include "math/math_variants.h"
+#include "plugin/load_steps.h"
 #include "tier0/tier0_control.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,12 @@ struct Flags {
 Flags CurrentFlags() {
     return {g_bMath3DNowActive, g_bMathFeatureBit6Active, g_bMathSSEActive, g_bMathSSE2Active};
 }
+
+// Colour settings, which play no part in choosing the routines: the module's own at load.
+constexpr float kGamma = 2.2f;
+constexpr float kSourceGamma = 2.2f;
+constexpr float kNoBrightness = 0.0f;
+constexpr int32_t kOverbrightFactor = 2;
 
 const RoutineTable kDefaults = {SquareRootDefault,           ReciprocalSquareRootDefault,
                                 ReciprocalSquareRootDefault, NormalizeReturningLengthDefault,
@@ -255,7 +262,8 @@ TEST_P(MathSelectionTest, ChoosesVariantsAndFlagsFromFeatureByteAndPermissions) 
     const SelectionCase& c = GetParam();
     Tier0_SetFeatureBits(c.nFeatureBits);
 
-    InitMathLibrary(2.2f, 2.2f, 0.0f, 2, c.allow3DNow, c.allowSSE, c.allowSSE2, c.allowFeatureBit6);
+    InitMathLibrary(kGamma, kSourceGamma, kNoBrightness, kOverbrightFactor, c.allow3DNow,
+                    c.allowSSE, c.allowSSE2, c.allowFeatureBit6);
 
     const RoutineTable actual = CurrentTable();
     EXPECT_TRUE(actual == c.expected) << "differs in:" << Describe(actual, c.expected);
@@ -301,7 +309,7 @@ struct TablesSnapshot {
 
 TEST_F(MathStartUpTest, LaterCallsChangeNothingAndDoNotQueryTheProcessor) {
     Tier0_SetFeatureBits(0x38);
-    InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
+    StartMathLibraryAtLoad();
     const RoutineTable table = CurrentTable();
     const Flags flags = CurrentFlags();
     const TablesSnapshot tables;
