@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -66,20 +67,30 @@ protected:
         SetServerCommandSink(nullptr, nullptr);
     }
 
-    // Frames until the engine has every command, or a generous bound; the client writes from a
-    // thread of its own, so a batch larger than the socket's queue cannot stall the test.
+    // Frames, once the client has connected, until the engine has every command, or a generous
+    // bound; the client writes from a thread of its own, so a batch larger than the socket's queue
+    // cannot stall the test.
     void RelayFromClient(const RelayTraffic& traffic) {
-        std::thread client([&traffic] {
+        std::promise<bool> connected;
+        std::promise<void> framesDone;
+        std::shared_future<void> framesDoneFuture = framesDone.get_future().share();
+        std::thread client([&traffic, &connected, framesDoneFuture] {
             CTestClient pipeClient;
-            ASSERT_TRUE(pipeClient.Connect(COMMAND_PIPE_NAME));
+            const bool bConnected = pipeClient.Connect(COMMAND_PIPE_NAME);
+            connected.set_value(bConnected);
+            if (!bConnected) {
+                return;
+            }
             for (const std::string& message : traffic.m_Messages) {
                 ASSERT_TRUE(pipeClient.Send(message));
             }
             if (!traffic.m_bClientLeaves) {
                 // Still connected while the frames below find nothing more to read.
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                framesDoneFuture.wait();
             }
         });
+        const bool bConnected = connected.get_future().get();
+        EXPECT_TRUE(bConnected) << "the client could not connect";
         for (int nFrame = 0; nFrame < 2000 && g_nIssuedCommands < traffic.m_nCommands; ++nFrame) {
             m_Plugin.OnGameFrame(true);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -89,6 +100,7 @@ protected:
         for (int nFrame = 0; nFrame < 3; ++nFrame) {
             m_Plugin.OnGameFrame(true);
         }
+        framesDone.set_value();
         client.join();
         m_Plugin.OnGameFrame(true);
     }
