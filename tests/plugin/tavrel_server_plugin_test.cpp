@@ -1,8 +1,8 @@
-// The plug-in's load, unload and relay sequences, driven through the module's own object with a
-// raw-table engine server and real pipe clients.
+// The relay's sequences, driven through the module's own object with a raw-table engine server
+// and real pipe clients. Load, unload and the ignored callbacks are proven on the built module,
+// called by position (tests/integration/module_by_position_test.cpp).
 #include "tests/plugin/relay_test.h"
 
-#include "connect/library_connection.h"
 #include "platform/tools/pipe_client.h"
 
 #include <algorithm>
@@ -11,102 +11,6 @@
 #include <vector>
 
 namespace {
-
-TEST_F(PluginTest, LoadFailsWhenTheEngineServerIsNotServedAndCreatesNoPipe) {
-    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(EmptyFactory, nullptr));
-
-    CommandPipeHandle hPipe = CreateCommandPipe(COMMAND_PIPE_NAME);
-    EXPECT_NE(hPipe, INVALID_COMMAND_PIPE_HANDLE) << "the failed load left the pipe's name taken";
-    if (hPipe != INVALID_COMMAND_PIPE_HANDLE) {
-        CloseCommandPipe(hPipe);
-    }
-}
-
-TEST_F(PluginTest, LoadFailsWhileAnotherPipeHoldsTheName) {
-    CommandPipeHandle hSquatter = CreateCommandPipe(COMMAND_PIPE_NAME);
-    ASSERT_NE(hSquatter, INVALID_COMMAND_PIPE_HANDLE);
-
-    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(FakeEngineFactory, nullptr));
-    EXPECT_EQ(g_hCommandPipe, INVALID_COMMAND_PIPE_HANDLE);
-
-    g_TavrelServerPlugin.UnloadPlugin();
-    CloseCommandPipe(hSquatter);
-}
-
-// A second load reaches the same object while it is loaded, with whatever factory the host
-// passes this time.
-class SecondLoadTest : public RelayTest, public testing::WithParamInterface<InterfaceFactory> {};
-
-TEST_P(SecondLoadTest, ChangesNothingAndUnloadStillFreesTheName) {
-    const CommandPipeHandle hServing = g_hCommandPipe;
-    EXPECT_FALSE(g_TavrelServerPlugin.LoadPlugin(GetParam(), nullptr));
-    EXPECT_EQ(g_hCommandPipe, hServing);
-    EXPECT_EQ(g_pServerEngine, FakeEngineServer());
-
-    std::thread client = ClientInTurn({"status"});
-    FramesUntil(1);
-    client.join();
-    EXPECT_EQ(IssuedCommands(), Commands{"status\n"}) << "the running relay fell silent";
-
-    g_TavrelServerPlugin.UnloadPlugin();
-    CommandPipeHandle hAfter = CreateCommandPipe(COMMAND_PIPE_NAME);
-    EXPECT_NE(hAfter, INVALID_COMMAND_PIPE_HANDLE) << "unload left the pipe's name held";
-    if (hAfter != INVALID_COMMAND_PIPE_HANDLE) {
-        CloseCommandPipe(hAfter);
-    }
-    Load();
-}
-
-INSTANTIATE_TEST_SUITE_P(Factories, SecondLoadTest,
-                         testing::Values(FakeEngineFactory, EmptyFactory),
-                         [](const testing::TestParamInfo<InterfaceFactory>& info) {
-                             return info.param == FakeEngineFactory ? "SameFactory"
-                                                                    : "FactoryServingNothing";
-                         });
-
-TEST_F(PluginTest, LoadConnectsTheLibraryAndUnloadForgetsIt) {
-    Load();
-    EXPECT_TRUE(g_bConsoleServicesConnected);
-    EXPECT_EQ(g_pServerEngine, FakeEngineServer());
-
-    g_TavrelServerPlugin.UnloadPlugin();
-    EXPECT_FALSE(g_bConsoleServicesConnected);
-    EXPECT_EQ(g_hCommandPipe, INVALID_COMMAND_PIPE_HANDLE);
-}
-
-TEST_F(PluginTest, SecondUnloadIsHarmlessAndTheNameIsFreeAgain) {
-    Load();
-    g_TavrelServerPlugin.UnloadPlugin();
-    g_TavrelServerPlugin.UnloadPlugin();
-
-    Load(); // the name was released exactly once and can be taken again
-}
-
-TEST_F(PluginTest, DescriptionIsConstantAndNamesThePlugin) {
-    const char* pszFirst = g_TavrelServerPlugin.GetDescription();
-    EXPECT_EQ(std::string(pszFirst).rfind("Tavrel, ", 0), 0u);
-    EXPECT_GT(std::string(pszFirst).size(), std::string("Tavrel, ").size());
-    EXPECT_EQ(g_TavrelServerPlugin.GetDescription(), pszFirst);
-}
-
-TEST_F(PluginTest, IgnoredCallbacksContinueAndTouchNothing) {
-    bool bAllow = false;
-    char rejectMessage[8] = "keep me";
-    EXPECT_EQ(g_TavrelServerPlugin.OnClientConnect(&bAllow, nullptr, "name", "address",
-                                                   rejectMessage, sizeof(rejectMessage)),
-              PLUGIN_RESULT_CONTINUE);
-    EXPECT_FALSE(bAllow);
-    EXPECT_STREQ(rejectMessage, "keep me");
-    EXPECT_EQ(g_TavrelServerPlugin.OnClientCommand(nullptr, nullptr), PLUGIN_RESULT_CONTINUE);
-    EXPECT_EQ(g_TavrelServerPlugin.OnNetworkIdValidated("user", "id"), PLUGIN_RESULT_CONTINUE);
-}
-
-TEST_F(RelayTest, IdleFramesIssueNothing) {
-    for (int i = 0; i < 5; ++i) {
-        Frame();
-    }
-    EXPECT_TRUE(IssuedCommands().empty());
-}
 
 struct RelayCase {
     const char* pszName;

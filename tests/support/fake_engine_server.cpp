@@ -53,10 +53,3 @@ void* FakeEngineFactory(const char* pszName, int* pnStatus) {
     }
     return bServed ? FakeEngineServer() : nullptr;
 }
-
-void* EmptyFactory(const char* /*pszName*/, int* pnStatus) {
-    if (pnStatus != nullptr) {
-        *pnStatus = INTERFACE_STATUS_FAILED;
-    }
-    return nullptr;
-}
