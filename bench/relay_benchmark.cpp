@@ -288,12 +288,12 @@ void IdleFrameBarePoll(benchmark::State& state) {
 // sees the same mix. Text only: a NUL would end a command early.
 const std::vector<std::string>& MessagePool() {
     static const std::vector<std::string> pool = [] {
-        constexpr size_t kMessages = 128;
-        std::vector<std::string> messages(kMessages);
-        for (size_t i = 0; i < kMessages; ++i) {
-            const size_t nSize = 6 + (COMMAND_MESSAGE_MAX - 6) * i / (kMessages - 1);
+        constexpr size_t BATCH_MESSAGES = 128;
+        std::vector<std::string> messages(BATCH_MESSAGES);
+        for (size_t i = 0; i < BATCH_MESSAGES; ++i) {
+            const size_t nSize = 6 + (COMMAND_MESSAGE_MAX - 6) * i / (BATCH_MESSAGES - 1);
             // 45 is odd, so i * 45 mod 128 visits every slot once.
-            std::string& message = messages[(i * 45) % kMessages];
+            std::string& message = messages[(i * 45) % BATCH_MESSAGES];
             message = "echo ";
             message.resize(nSize, static_cast<char>('a' + i % 26));
         }
