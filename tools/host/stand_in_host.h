@@ -4,7 +4,7 @@
 // VALUE sets it, cvarlist lists them, and every change is printed.
 #pragma once
 
-#include "platform/module_library.h"
+#include "platform/tools/module_library.h"
 #include "tools/host/plugin_by_position.h"
 #include "tools/host/server_console.h"
 
