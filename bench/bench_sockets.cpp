@@ -2,7 +2,7 @@
 // since they are only the yardstick.
 #include "bench/bench_sockets.h"
 
-#include "platform/posix/local_socket.h"
+#include "platform/module/linux/local_socket.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

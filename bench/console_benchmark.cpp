@@ -8,7 +8,7 @@
 //   console_benchmark --benchmark_filter=Assign
 #include "connect/library_connection.h"
 #include "console/console_variable.h"
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "tier0/tier0_control.h"
 
 #include <benchmark/benchmark.h>

@@ -5,6 +5,7 @@
 //   math_benchmark --benchmark_filter=SquareRoot   (one operation and its baselines)
 #include "math/math_library.h"
 #include "math/math_variants.h"
+#include "plugin/load_steps.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,27 +14,27 @@
 
 namespace {
 
-constexpr size_t kInputs = 1024; // a power of two, so the ring index is a mask
+constexpr size_t INPUTS = 1024; // a power of two, so the ring index is a mask
 
 std::vector<float> PositiveInputs() {
-    std::vector<float> values(kInputs);
-    for (size_t i = 0; i < kInputs; ++i) {
+    std::vector<float> values(INPUTS);
+    for (size_t i = 0; i < INPUTS; ++i) {
         values[i] = 0.01f + 0.37f * static_cast<float>(i);
     }
     return values;
 }
 
 std::vector<float> Angles() {
-    std::vector<float> values(kInputs);
-    for (size_t i = 0; i < kInputs; ++i) {
+    std::vector<float> values(INPUTS);
+    for (size_t i = 0; i < INPUTS; ++i) {
         values[i] = -50.0f + 0.0977f * static_cast<float>(i);
     }
     return values;
 }
 
 std::vector<Vector3> Vectors() {
-    std::vector<Vector3> values(kInputs);
-    for (size_t i = 0; i < kInputs; ++i) {
+    std::vector<Vector3> values(INPUTS);
+    for (size_t i = 0; i < INPUTS; ++i) {
         const float t = static_cast<float>(i);
         values[i] = {1.0f + 0.5f * t, 3.0f - 0.25f * t, 0.125f * t - 7.0f};
     }
@@ -84,7 +85,7 @@ void Scalar(benchmark::State& state, ScalarMathRoutine pfnRoutine,
     size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(pfnRoutine);
-        benchmark::DoNotOptimize(pfnRoutine(inputs[i++ & (kInputs - 1)]));
+        benchmark::DoNotOptimize(pfnRoutine(inputs[i++ & (INPUTS - 1)]));
     }
 }
 
@@ -95,7 +96,7 @@ void SineAndCosine(benchmark::State& state, SineAndCosineRoutine pfnRoutine) {
     float cosine = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(pfnRoutine);
-        pfnRoutine(angles[i++ & (kInputs - 1)], &sine, &cosine);
+        pfnRoutine(angles[i++ & (INPUTS - 1)], &sine, &cosine);
         benchmark::DoNotOptimize(sine);
         benchmark::DoNotOptimize(cosine);
     }
@@ -105,7 +106,7 @@ void NormalizeReturningLength(benchmark::State& state, NormalizeReturningLengthR
     static const std::vector<Vector3> vectors = Vectors();
     size_t i = 0;
     for (auto _ : state) {
-        Vector3 v = vectors[i++ & (kInputs - 1)];
+        Vector3 v = vectors[i++ & (INPUTS - 1)];
         benchmark::DoNotOptimize(pfnRoutine);
         benchmark::DoNotOptimize(pfnRoutine(v));
         benchmark::DoNotOptimize(v);
@@ -116,7 +117,7 @@ void NormalizeQuick(benchmark::State& state, NormalizeQuickRoutine pfnRoutine) {
     static const std::vector<Vector3> vectors = Vectors();
     size_t i = 0;
     for (auto _ : state) {
-        Vector3 v = vectors[i++ & (kInputs - 1)];
+        Vector3 v = vectors[i++ & (INPUTS - 1)];
         benchmark::DoNotOptimize(pfnRoutine);
         pfnRoutine(v);
         benchmark::DoNotOptimize(v);
@@ -128,7 +129,7 @@ void InverseSquaredLength(benchmark::State& state, InverseSquaredLengthRoutine p
     size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(pfnRoutine);
-        benchmark::DoNotOptimize(pfnRoutine(vectors[i++ & (kInputs - 1)]));
+        benchmark::DoNotOptimize(pfnRoutine(vectors[i++ & (INPUTS - 1)]));
     }
 }
 
@@ -140,7 +141,7 @@ void ReciprocalSquareRootChained(benchmark::State& state, ScalarMathRoutine pfnR
     float result = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(pfnRoutine);
-        result = pfnRoutine(inputs[i++ & (kInputs - 1)] + result * 0.0f);
+        result = pfnRoutine(inputs[i++ & (INPUTS - 1)] + result * 0.0f);
     }
     benchmark::DoNotOptimize(result);
 }
@@ -152,7 +153,7 @@ void SineAndCosineChained(benchmark::State& state, SineAndCosineRoutine pfnRouti
     float cosine = 0.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(pfnRoutine);
-        pfnRoutine(angles[i++ & (kInputs - 1)] + (sine + cosine) * 0.0f, &sine, &cosine);
+        pfnRoutine(angles[i++ & (INPUTS - 1)] + (sine + cosine) * 0.0f, &sine, &cosine);
     }
     benchmark::DoNotOptimize(sine);
     benchmark::DoNotOptimize(cosine);
@@ -176,7 +177,7 @@ void Cosine(benchmark::State& state, ScalarMathRoutine pfnRoutine) {
 void StartUp(benchmark::State& state) {
     for (auto _ : state) {
         g_bMathInitialized = false;
-        InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
+        StartMathLibraryAtLoad();
     }
 }
 

@@ -8,8 +8,9 @@
 // a running tavrel-host).
 #include "bench/bench_sockets.h"
 #include "host/interface_factory.h"
-#include "platform/linkage.h"
-#include "platform/module_library.h"
+#include "platform/module/linkage.h"
+#include "platform/tools/module_library.h"
+#include "plugin/command_protocol.h"
 #include "tier0/tier0_control.h"
 #include "tools/host/plugin_by_position.h"
 #include "tools/host/stand_in_engine.h"
@@ -32,9 +33,7 @@
 
 namespace {
 
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
-constexpr uint32_t MESSAGE_MAX = 1022;
 // Frames allowed for one batch or flood before the run is declared broken.
 constexpr int MAX_FRAMES_PER_BATCH = 64;
 
@@ -161,7 +160,7 @@ public:
             return false;
         }
         if (bWithClient) {
-            m_nClient = ConnectBenchClient(PIPE_NAME);
+            m_nClient = ConnectBenchClient(COMMAND_PIPE_NAME);
             if (m_nClient < 0) {
                 state.SkipWithError("cannot connect to the module's pipe");
                 return false;
@@ -258,7 +257,7 @@ void IdleFrameBareReceive(benchmark::State& state) {
     if (!bare.Start(state, true)) {
         return;
     }
-    char buffer[MESSAGE_MAX];
+    char buffer[COMMAND_MESSAGE_MAX];
     for (auto _ : state) {
         const ssize_t nReceived = recv(bare.Connection(), buffer, sizeof(buffer), MSG_DONTWAIT);
         benchmark::DoNotOptimize(nReceived);
@@ -289,12 +288,12 @@ void IdleFrameBarePoll(benchmark::State& state) {
 // sees the same mix. Text only: a NUL would end a command early.
 const std::vector<std::string>& MessagePool() {
     static const std::vector<std::string> pool = [] {
-        constexpr size_t kMessages = 128;
-        std::vector<std::string> messages(kMessages);
-        for (size_t i = 0; i < kMessages; ++i) {
-            const size_t nSize = 6 + (MESSAGE_MAX - 6) * i / (kMessages - 1);
+        constexpr size_t BATCH_MESSAGES = 128;
+        std::vector<std::string> messages(BATCH_MESSAGES);
+        for (size_t i = 0; i < BATCH_MESSAGES; ++i) {
+            const size_t nSize = 6 + (COMMAND_MESSAGE_MAX - 6) * i / (BATCH_MESSAGES - 1);
             // 45 is odd, so i * 45 mod 128 visits every slot once.
-            std::string& message = messages[(i * 45) % kMessages];
+            std::string& message = messages[(i * 45) % BATCH_MESSAGES];
             message = "echo ";
             message.resize(nSize, static_cast<char>('a' + i % 26));
         }
@@ -365,7 +364,7 @@ void BareReceiveBatches(benchmark::State& state, const std::vector<std::string>&
     if (!bare.Start(state, true)) {
         return;
     }
-    char buffer[MESSAGE_MAX];
+    char buffer[COMMAND_MESSAGE_MAX];
     size_t nNext = 0;
     for (auto _ : state) {
         if (!SendBenchMessages(bare.Client(), messages, nNext, nBatch)) {
@@ -401,7 +400,7 @@ void DrainBareReceiveAndScan(benchmark::State& state) {
     if (!bare.Start(state, true)) {
         return;
     }
-    char buffer[MESSAGE_MAX + 2];
+    char buffer[COMMAND_MESSAGE_MAX + 2];
     size_t nNext = 0;
     for (auto _ : state) {
         if (!SendBenchMessages(bare.Client(), MessagePool(), nNext, nBatch)) {
@@ -412,7 +411,8 @@ void DrainBareReceiveAndScan(benchmark::State& state) {
         size_t nReceived = 0;
         const auto start = std::chrono::steady_clock::now();
         for (;;) {
-            const ssize_t nLength = recv(bare.Connection(), buffer, MESSAGE_MAX, MSG_DONTWAIT);
+            const ssize_t nLength =
+                recv(bare.Connection(), buffer, COMMAND_MESSAGE_MAX, MSG_DONTWAIT);
             if (nLength < 0) {
                 break;
             }

@@ -4,7 +4,7 @@
 
 #include "host/console_variable_service.h"
 #include "host/interface_factory.h"
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <cstdint>
 

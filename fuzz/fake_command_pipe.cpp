@@ -1,7 +1,7 @@
 // The platform pipe's four operations over FakePipeClients(), linked in place of the real ones.
 #include "fuzz/fake_command_pipe.h"
 
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // message that fits, up to its first NUL, with a newline, exactly once and in order, and nothing
 // of one that does not fit.
 #include "fuzz/fake_command_pipe.h"
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "plugin/command_relay.h"
 
 #include <cstddef>

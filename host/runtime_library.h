@@ -4,7 +4,7 @@
 // 64-bit host zero-extended.
 #pragma once
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <cstddef>
 #include <cstdint>

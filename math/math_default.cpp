@@ -8,14 +8,14 @@ namespace {
 
 // Added to the length, not its square: the zero vector stays zero and short vectors come out
 // shorter than unit length rather than blowing up.
-constexpr double kLengthBias = 0x1p-23;
+constexpr double LENGTH_BIAS = 0x1p-23;
 
 double NormalizeInPlace(Vector3& vector) {
     const double x = vector.x;
     const double y = vector.y;
     const double z = vector.z;
     const double length = std::sqrt((x * x + y * y) + z * z);
-    const double scale = 1.0 / (length + kLengthBias);
+    const double scale = 1.0 / (length + LENGTH_BIAS);
     vector.x = static_cast<float>(x * scale);
     vector.y = static_cast<float>(y * scale);
     vector.z = static_cast<float>(z * scale);

@@ -85,7 +85,7 @@ float InverseSquaredLengthSSE(const Vector3& vector) {
 void SineAndCosineSSE(float angle, float* pSine, float* pCosine) {
     const __m128 input = _mm_set_ss(angle);
     const __m128 reduced =
-        _mm_and_ps(_mm_mul_ss(input, FromBits(kTwoOverPiBits)), FromBits(kMagnitudeBits));
+        _mm_and_ps(_mm_mul_ss(input, FromBits(TWO_OVER_PI_BITS)), FromBits(MAGNITUDE_BITS));
     const Quadrant quadrant = Reduce(reduced);
     const __m128 complement = _mm_sub_ss(_mm_set_ss(1.0f), quadrant.fraction);
     const __m128 odd = ParityMask(quadrant.q);
@@ -93,7 +93,7 @@ void SineAndCosineSSE(float angle, float* pSine, float* pCosine) {
     const __m128 cosineArgument = SelectByMask(odd, complement, quadrant.fraction);
 
     const uint32_t nQuadrant = static_cast<uint32_t>(quadrant.q);
-    const uint32_t nSineSign = (ToBits(input) & kSignBit) ^ QuadrantSign(nQuadrant);
+    const uint32_t nSineSign = (ToBits(input) & SIGN_BIT) ^ QuadrantSign(nQuadrant);
     const uint32_t nCosineSign = QuadrantSign(nQuadrant + 1u);
     *pSine = _mm_cvtss_f32(Polynomial(sineArgument, FromBits(nSineSign)));
     *pCosine = _mm_cvtss_f32(Polynomial(cosineArgument, FromBits(nCosineSign)));
@@ -101,9 +101,9 @@ void SineAndCosineSSE(float angle, float* pSine, float* pCosine) {
 
 // cos(x) = sin(|x| + pi/2).
 float CosineSSE(float angle) {
-    const __m128 magnitude = _mm_and_ps(_mm_set_ss(angle), FromBits(kMagnitudeBits));
+    const __m128 magnitude = _mm_and_ps(_mm_set_ss(angle), FromBits(MAGNITUDE_BITS));
     const __m128 reduced =
-        _mm_mul_ss(_mm_add_ss(magnitude, FromBits(kHalfPiBits)), FromBits(kTwoOverPiBits));
+        _mm_mul_ss(_mm_add_ss(magnitude, FromBits(HALF_PI_BITS)), FromBits(TWO_OVER_PI_BITS));
     const Quadrant quadrant = Reduce(reduced);
     const __m128 complement = _mm_sub_ss(_mm_set_ss(1.0f), quadrant.fraction);
     const __m128 argument = SelectByMask(ParityMask(quadrant.q), quadrant.fraction, complement);

@@ -40,7 +40,7 @@ __m128 SelectByMask(__m128 mask, __m128 whenClear, __m128 whenSet) {
 void SineAndCosineSSE2(float angle, float* pSine, float* pCosine) {
     const __m128 input = _mm_set_ss(angle);
     const __m128 reduced =
-        _mm_and_ps(_mm_mul_ss(input, FromBits(kTwoOverPiBits)), FromBits(kMagnitudeBits));
+        _mm_and_ps(_mm_mul_ss(input, FromBits(TWO_OVER_PI_BITS)), FromBits(MAGNITUDE_BITS));
     const Quadrant quadrant = Reduce(reduced);
     const __m128 complement = _mm_sub_ss(_mm_set_ss(1.0f), quadrant.fraction);
     const __m128 odd = OddMask(quadrant.q);
@@ -48,7 +48,7 @@ void SineAndCosineSSE2(float angle, float* pSine, float* pCosine) {
     const __m128 cosineArgument = SelectByMask(odd, complement, quadrant.fraction);
 
     const __m128 sineSign =
-        _mm_xor_ps(_mm_and_ps(input, FromBits(kSignBit)), QuadrantSign(quadrant.q));
+        _mm_xor_ps(_mm_and_ps(input, FromBits(SIGN_BIT)), QuadrantSign(quadrant.q));
     const __m128 cosineSign = QuadrantSign(_mm_add_epi32(quadrant.q, _mm_set1_epi32(1)));
     *pSine = _mm_cvtss_f32(Polynomial(sineArgument, sineSign));
     *pCosine = _mm_cvtss_f32(Polynomial(cosineArgument, cosineSign));
@@ -56,9 +56,9 @@ void SineAndCosineSSE2(float angle, float* pSine, float* pCosine) {
 
 // cos(x) = sin(|x| + pi/2).
 float CosineSSE2(float angle) {
-    const __m128 magnitude = _mm_and_ps(_mm_set_ss(angle), FromBits(kMagnitudeBits));
+    const __m128 magnitude = _mm_and_ps(_mm_set_ss(angle), FromBits(MAGNITUDE_BITS));
     const __m128 reduced =
-        _mm_mul_ss(_mm_add_ss(magnitude, FromBits(kHalfPiBits)), FromBits(kTwoOverPiBits));
+        _mm_mul_ss(_mm_add_ss(magnitude, FromBits(HALF_PI_BITS)), FromBits(TWO_OVER_PI_BITS));
     const Quadrant quadrant = Reduce(reduced);
     const __m128 complement = _mm_sub_ss(_mm_set_ss(1.0f), quadrant.fraction);
     const __m128 argument = SelectByMask(OddMask(quadrant.q), quadrant.fraction, complement);

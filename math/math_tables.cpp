@@ -21,16 +21,16 @@ static_assert(std::numeric_limits<double>::is_iec559, "IEEE 754 double precision
 
 namespace {
 
-constexpr int32_t kIndefinite = std::numeric_limits<int32_t>::min();
+constexpr int32_t INDEFINITE = std::numeric_limits<int32_t>::min();
 
 // 1/255 as a float widened again: slightly above 1/255, so level 255 lands just above 1.
-constexpr double kLevelStep = static_cast<double>(1.0f / 255.0f);
-constexpr double kLinearStep = 1.0 / 1023.0;
-constexpr double kOverbrightStep = 1.0 / 1024.0;
-constexpr double kSineStep = 0.02454369260617026; // 2pi/256
+constexpr double LEVEL_STEP = static_cast<double>(1.0f / 255.0f);
+constexpr double LINEAR_STEP = 1.0 / 1023.0;
+constexpr double OVERBRIGHT_STEP = 1.0 / 1024.0;
+constexpr double SINE_STEP = 0.02454369260617026; // 2pi/256
 // The fixed gamma 2.2 and its reciprocal, both as single-precision values.
-constexpr float kFixedGamma = 2.2f;
-constexpr float kFixedGammaReciprocal = 1.0f / kFixedGamma;
+constexpr float FIXED_GAMMA = 2.2f;
+constexpr float FIXED_GAMMA_RECIPROCAL = 1.0f / FIXED_GAMMA;
 
 bool InInt32Range(double value) {
     return value >= -2147483648.0 && value <= 2147483647.0;
@@ -39,7 +39,7 @@ bool InInt32Range(double value) {
 // Toward zero; NaN and values outside the 32-bit range give INT32_MIN, with no undefined cast.
 int32_t Truncate(double value) {
     const double whole = std::trunc(value);
-    return InInt32Range(whole) ? static_cast<int32_t>(whole) : kIndefinite;
+    return InInt32Range(whole) ? static_cast<int32_t>(whole) : INDEFINITE;
 }
 
 // To the nearest integer, halfway to even, whatever the current rounding mode.
@@ -49,7 +49,7 @@ int32_t Nearest(double value) {
     if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
         whole += 1.0;
     }
-    return InInt32Range(whole) ? static_cast<int32_t>(whole) : kIndefinite;
+    return InInt32Range(whole) ? static_cast<int32_t>(whole) : INDEFINITE;
 }
 
 int32_t Clamp(int32_t value) {
@@ -67,11 +67,11 @@ float Single(double value) {
 // The platform's own sine is not accurate enough everywhere (some evaluate near multiples of pi
 // with a short pi), so the table uses its own: valid for 0 <= x < 2^20, about one unit in the
 // last place, giving the same table on every platform.
-constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
+constexpr double TWO_OVER_PI = 0x1.45f306dc9c883p-1;
 // pi/2 in three parts, the first two of 33 bits so that n * part is exact for n < 2^20.
-constexpr double kHalfPi1 = 0x1.921fb544p+0;
-constexpr double kHalfPi2 = 0x1.0b4611a6p-34;
-constexpr double kHalfPi3 = 0x1.3198a2e037073p-69;
+constexpr double HALF_PI_1 = 0x1.921fb544p+0;
+constexpr double HALF_PI_2 = 0x1.0b4611a6p-34;
+constexpr double HALF_PI_3 = 0x1.3198a2e037073p-69;
 
 // Taylor series on |r| <= pi/4: the terms left out are far below half a unit in the last place.
 double SineKernel(double r) {
@@ -102,8 +102,8 @@ double CosineKernel(double r) {
 }
 
 double TableSine(double x) {
-    const double quadrant = std::floor(x * kTwoOverPi + 0.5);
-    const double r = ((x - quadrant * kHalfPi1) - quadrant * kHalfPi2) - quadrant * kHalfPi3;
+    const double quadrant = std::floor(x * TWO_OVER_PI + 0.5);
+    const double r = ((x - quadrant * HALF_PI_1) - quadrant * HALF_PI_2) - quadrant * HALF_PI_3;
     switch (static_cast<int32_t>(quadrant) & 3) {
     case 0:
         return SineKernel(r);
@@ -120,7 +120,7 @@ double TableSine(double x) {
 
 void BuildSineTable() {
     for (int i = 0; i < SINE_TABLE_SIZE; ++i) {
-        g_SineTable[i] = Single(TableSine(i * kSineStep));
+        g_SineTable[i] = Single(TableSine(i * SINE_STEP));
     }
 }
 
@@ -142,13 +142,13 @@ void BuildColorTables(float gamma, float sourceGamma, float brightness, int32_t 
     const double overbrightReciprocal = Single(1.0 / gamma);
 
     for (int i = 0; i < LEVEL_TABLE_SIZE; ++i) {
-        const double level = i * kLevelStep;
+        const double level = i * LEVEL_STEP;
         g_SourceToCorrected[i] =
             static_cast<uint8_t>(Clamp(Truncate(Power(level, sourceExponent) * 255.0)));
     }
 
     for (int i = 0; i < LINEAR_TABLE_SIZE; ++i) {
-        double linear = i * kLinearStep;
+        double linear = i * LINEAR_STEP;
         if (brightness > 1.0f) {
             linear *= brightness;
         }
@@ -159,20 +159,20 @@ void BuildColorTables(float gamma, float sourceGamma, float brightness, int32_t 
     }
 
     for (int i = 0; i < LEVEL_TABLE_SIZE; ++i) {
-        const double level = i * kLevelStep;
+        const double level = i * LEVEL_STEP;
         // Only the source table takes the unrounded level, so its entry 255 lands just above 1.
         const double roundedLevel = Single(level);
         g_SourceToLinear[i] = Single(Power(level, sourceGamma));
-        g_LinearToFixedGamma[i] = Single(Power(roundedLevel, kFixedGammaReciprocal));
-        g_FixedGammaToLinear[i] = Single(Power(roundedLevel, kFixedGamma));
+        g_LinearToFixedGamma[i] = Single(Power(roundedLevel, FIXED_GAMMA_RECIPROCAL));
+        g_FixedGammaToLinear[i] = Single(Power(roundedLevel, FIXED_GAMMA));
     }
 
     for (int i = 0; i < LINEAR_TABLE_SIZE; ++i) {
-        g_LinearToSource[i] = Truncate(Power(i * kLinearStep, sourceReciprocal) * 255.0);
+        g_LinearToSource[i] = Truncate(Power(i * LINEAR_STEP, sourceReciprocal) * 255.0);
     }
 
     for (int i = 0; i < OVERBRIGHT_TABLE_SIZE; ++i) {
-        const double corrected = Power(i * kOverbrightStep, overbrightReciprocal) * overbrightScale;
+        const double corrected = Power(i * OVERBRIGHT_STEP, overbrightReciprocal) * overbrightScale;
         g_OverbrightToCorrected[i] = corrected > 1.0 ? 1.0f : Single(corrected);
         // From the uncapped value, not the stored float.
         g_OverbrightToCorrectedBytes[i] =

@@ -10,14 +10,14 @@
 namespace quarter_wave {
 
 // Taylor coefficients of sin(pi t / 2) through t^7, each rounded to single precision.
-constexpr uint32_t kA1Bits = 0x3FC90FDB; //  (pi/2)
-constexpr uint32_t kA3Bits = 0xBF255DE7; // -(pi/2)^3 / 3!
-constexpr uint32_t kA5Bits = 0x3DA335E3; //  (pi/2)^5 / 5!
-constexpr uint32_t kA7Bits = 0xBB996966; // -(pi/2)^7 / 7!
-constexpr uint32_t kTwoOverPiBits = 0x3F22F983;
-constexpr uint32_t kHalfPiBits = 0x3FC90FDB;
-constexpr uint32_t kSignBit = 0x80000000u;
-constexpr uint32_t kMagnitudeBits = 0x7FFFFFFFu;
+constexpr uint32_t A1_BITS = 0x3FC90FDB; //  (pi/2)
+constexpr uint32_t A3_BITS = 0xBF255DE7; // -(pi/2)^3 / 3!
+constexpr uint32_t A5_BITS = 0x3DA335E3; //  (pi/2)^5 / 5!
+constexpr uint32_t A7_BITS = 0xBB996966; // -(pi/2)^7 / 7!
+constexpr uint32_t TWO_OVER_PI_BITS = 0x3F22F983;
+constexpr uint32_t HALF_PI_BITS = 0x3FC90FDB;
+constexpr uint32_t SIGN_BIT = 0x80000000u;
+constexpr uint32_t MAGNITUDE_BITS = 0x7FFFFFFFu;
 
 inline __m128 FromBits(uint32_t nBits) {
     float value;
@@ -35,9 +35,9 @@ inline uint32_t ToBits(__m128 value) {
 // t in [0, 1] without a sign; signBit holds only the sign the result is to carry.
 inline __m128 Polynomial(__m128 t, __m128 signBit) {
     const __m128 u = _mm_mul_ss(t, t);
-    __m128 p = _mm_add_ss(_mm_mul_ss(u, FromBits(kA7Bits)), FromBits(kA5Bits));
-    p = _mm_add_ss(_mm_mul_ss(p, u), FromBits(kA3Bits));
-    p = _mm_add_ss(_mm_mul_ss(p, u), FromBits(kA1Bits));
+    __m128 p = _mm_add_ss(_mm_mul_ss(u, FromBits(A7_BITS)), FromBits(A5_BITS));
+    p = _mm_add_ss(_mm_mul_ss(p, u), FromBits(A3_BITS));
+    p = _mm_add_ss(_mm_mul_ss(p, u), FromBits(A1_BITS));
     return _mm_mul_ss(p, _mm_or_ps(t, signBit));
 }
 

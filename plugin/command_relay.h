@@ -3,16 +3,14 @@
 #pragma once
 
 #include "host/engine_server.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "plugin/command_protocol.h"
 
 #include <cstdint>
 
-#define COMMAND_PIPE_NAME "\\\\.\\pipe\\ZivireDadedez"
-
 enum : uint32_t {
-    COMMAND_BUFFER_SIZE = 1024,
-    // Room is left for the newline and the NUL the relay appends.
-    COMMAND_MESSAGE_MAX = COMMAND_BUFFER_SIZE - 2,
+    // Room for the longest message, the newline and the NUL the relay appends.
+    COMMAND_BUFFER_SIZE = COMMAND_MESSAGE_MAX + 2,
     // Messages one frame reads at most: far more than a person or a script sends at once, far
     // fewer than would stall a frame. The rest waits in the pipe, in order, for the next frames.
     COMMAND_MESSAGES_PER_FRAME = 128,
@@ -30,7 +28,8 @@ bool CommandRelayIsOpen();
 bool OpenCommandRelay();
 
 // Issues the messages waiting in the pipe, in write order, up to COMMAND_MESSAGES_PER_FRAME of
-// them. An idle call costs one failed non-blocking read.
+// them. An idle call costs one ReadCommandPipe that finds no data (on Linux with no client, one
+// poll of the listener).
 void RelayPendingCommands();
 
 // Closes the pipe when it is open; safe to call again.

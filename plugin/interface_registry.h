@@ -2,7 +2,7 @@
 // module's start-up and read-only afterwards, so lookups need no lock.
 #pragma once
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 class InterfaceRegistration {
 public:

@@ -4,7 +4,7 @@
 
 #include "connect/library_connection.h"
 #include "plugin/command_relay.h"
-#include "plugin/subsystem_seams.h"
+#include "plugin/load_steps.h"
 
 CTavrelServerPlugin g_TavrelServerPlugin;
 CStaticObject<ConVar> g_VersionVariable;

@@ -2,7 +2,7 @@
 #include "runtime/module_tag.h"
 
 #include "host/runtime_library.h"
-#include "platform/module_path.h"
+#include "platform/module/module_path.h"
 
 #include <cstring>
 

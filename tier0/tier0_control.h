@@ -6,7 +6,7 @@
 //   TAVREL_TIER0_FEATURE_BITS=0x18  the feature byte instead of this processor's
 #pragma once
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "tests/console/console_test.h"
 
 #include "console/console_object.h"
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "tools/host/console_by_position.h"
 
 #include <gtest/gtest.h>

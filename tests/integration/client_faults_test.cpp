@@ -1,7 +1,7 @@
 // Clients that misbehave beside well-behaved ones: killed in the middle of a burst, connected but
 // silent, and a process that keeps trying to take the pipe's name while clients come and go.
-#include "platform/child_process.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "platform/tools/child_process.h"
 #include "tests/integration/host_process.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Many clients at once: every tavrel-send started together against one tavrel-host must have each
 // of its numbered commands issued exactly once and in its own order. Counts come from the build
 // (TAVREL_STRESS_CLIENTS, TAVREL_STRESS_COMMANDS), smaller where processes are dear.
-#include "platform/child_process.h"
+#include "platform/tools/child_process.h"
 #include "tests/integration/host_process.h"
 
 #include <gtest/gtest.h>

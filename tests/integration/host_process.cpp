@@ -1,9 +1,10 @@
 // The built host and client as child processes of the tests.
 #include "tests/integration/host_process.h"
+#include "plugin/command_protocol.h"
 
 #include <cstdio>
 
-const char HOST_PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
+const char HOST_PIPE_NAME[] = COMMAND_PIPE_NAME;
 
 int RunToEnd(const std::vector<std::string>& arguments, std::string* pErrors) {
     std::string error;

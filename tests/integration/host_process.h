@@ -2,7 +2,7 @@
 // run clients to their end beside it.
 #pragma once
 
-#include "platform/child_process.h"
+#include "platform/tools/child_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // End to end: the built tavrel-host loads the built module, and the built tavrel-send drives its
 // console through the command pipe. Clients written elsewhere have files of their own.
-#include "platform/child_process.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "platform/tools/child_process.h"
 #include "tests/integration/host_process.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Many load and unload cycles of the built module in one process, each relaying a command: the
 // process must hold no more descriptors or handles, threads or host-allocator blocks afterwards.
+#include "plugin/command_protocol.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/integration/process_resources.h"
 #include "tests/support/test_client.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int CYCLE_COUNT = 1000;
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 
 std::vector<std::string> g_Issued;
 
@@ -37,7 +37,7 @@ testing::AssertionResult RunCycle(int nCycle) {
     const std::string command = "echo cycle-" + std::to_string(nCycle);
     {
         CTestClient client;
-        if (!client.Connect(PIPE_NAME) || !client.Send(command)) {
+        if (!client.Connect(COMMAND_PIPE_NAME) || !client.Send(command)) {
             plugin.UnloadPlugin();
             return testing::AssertionFailure() << "cycle " << nCycle << ": client failed";
         }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/interface_factory.h"
-#include "platform/module_library.h"
+#include "platform/tools/module_library.h"
 
 #include <string>
 

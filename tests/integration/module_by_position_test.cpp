@@ -1,9 +1,11 @@
 // The built module, loaded as a server loads it and called only by position: its export, every
 // plug-in operation at its place in the table, and the relay reaching the engine's entry 36.
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "plugin/command_protocol.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tools/host/plugin_by_position.h"
+#include "tools/host/stand_in_console_service.h"
 #include "tools/host/stand_in_engine.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +18,6 @@
 
 namespace {
 
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 const char PLUGIN_INTERFACE[] = "ISERVERPLUGINCALLBACKS002";
 
 std::vector<std::string> g_IssuedCommands;
@@ -35,7 +36,7 @@ void* ServeNothing(const char*, int* pnStatus) {
 // Holds the pipe's name the way another process would, until released.
 class NameHolder {
 public:
-    NameHolder() : m_hPipe(CreateCommandPipe(PIPE_NAME)) {}
+    NameHolder() : m_hPipe(CreateCommandPipe(COMMAND_PIPE_NAME)) {}
     ~NameHolder() {
         if (Holds()) {
             CloseCommandPipe(m_hPipe);
@@ -74,7 +75,7 @@ protected:
     // A client writes one message and leaves; the next frame must hand it to the engine.
     void ExpectRelayWorks(const std::string& message) {
         CTestClient client;
-        ASSERT_TRUE(client.Connect(PIPE_NAME));
+        ASSERT_TRUE(client.Connect(COMMAND_PIPE_NAME));
         ASSERT_TRUE(client.Send(message));
         client.Disconnect();
         g_IssuedCommands.clear();
@@ -143,9 +144,16 @@ TEST_F(LoadedModule, DescriptionNamesThePluginAndStaysTheSame) {
 }
 
 TEST_F(LoadedModule, LoadFailsWhileAnotherHolderHasThePipeName) {
-    NameHolder holder;
-    ASSERT_TRUE(holder.Holds());
-    EXPECT_FALSE(Load());
+    {
+        NameHolder holder;
+        ASSERT_TRUE(holder.Holds());
+        EXPECT_FALSE(Load());
+        // The host may unload a plug-in whose load failed; that must not touch the holder's pipe.
+        m_Plugin.UnloadPlugin();
+    }
+    // The failed load kept no handle: once the name is free, a load takes it and relays.
+    ASSERT_TRUE(Load());
+    ExpectRelayWorks("status");
 }
 
 TEST_F(LoadedModule, LoadFailsWithoutTheEngineServerAndLeavesThePipeNameFree) {
@@ -163,9 +171,13 @@ TEST_F(LoadedModule, SecondUnloadIsHarmlessAndTheNameIsFreeAfterwards) {
     EXPECT_TRUE(holder.Holds());
 }
 
-TEST_F(LoadedModule, SecondLoadChangesNothingAndUnloadFreesTheName) {
+// A second load reaches the same object while it is loaded, with whatever factory the host
+// passes this time.
+class SecondLoad : public LoadedModule, public testing::WithParamInterface<InterfaceFactory> {};
+
+TEST_P(SecondLoad, ChangesNothingAndUnloadFreesTheName) {
     ASSERT_TRUE(Load());
-    EXPECT_FALSE(m_Plugin.LoadPlugin(&StandInEngineFactory, &StandInGameServerFactory));
+    EXPECT_FALSE(m_Plugin.LoadPlugin(GetParam(), &StandInGameServerFactory));
     ExpectRelayWorks("echo still-serving");
 
     m_Plugin.UnloadPlugin();
@@ -178,10 +190,37 @@ TEST_F(LoadedModule, SecondLoadChangesNothingAndUnloadFreesTheName) {
     ExpectRelayWorks("echo loaded-again");
 }
 
+INSTANTIATE_TEST_SUITE_P(Factories, SecondLoad,
+                         testing::Values(&StandInEngineFactory, &ServeNothing),
+                         [](const testing::TestParamInfo<InterfaceFactory>& info) {
+                             return info.param == &StandInEngineFactory ? "SameFactory"
+                                                                        : "FactoryServingNothing";
+                         });
+
+// Both exports hold the console service from load to unload, and nothing outside that.
+TEST_F(LoadedModule, LoadConnectsTheConsoleServiceAndUnloadForgetsIt) {
+    void* const* ppCvar = static_cast<void* const*>(m_Module.Symbol("cvar"));
+    void* const* ppCVarAlias = static_cast<void* const*>(m_Module.Symbol("g_pCVar"));
+    ASSERT_NE(ppCvar, nullptr);
+    ASSERT_NE(ppCVarAlias, nullptr);
+    EXPECT_EQ(*ppCvar, nullptr);
+
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(*ppCvar, StandInConsoleService());
+    EXPECT_EQ(*ppCVarAlias, StandInConsoleService());
+
+    m_Plugin.UnloadPlugin();
+    m_bPluginLoaded = false;
+    EXPECT_EQ(*ppCvar, nullptr);
+    EXPECT_EQ(*ppCVarAlias, nullptr);
+}
+
 TEST_F(LoadedModule, FrameRelaysThroughTheEngineEntry) {
     ASSERT_TRUE(Load());
-    m_Plugin.OnGameFrame(true);
-    EXPECT_TRUE(g_IssuedCommands.empty());
+    for (int i = 0; i < 5; ++i) {
+        m_Plugin.OnGameFrame(true);
+    }
+    EXPECT_TRUE(g_IssuedCommands.empty()) << "idle frames issued something";
     ExpectRelayWorks("status");
 }
 

@@ -1,5 +1,6 @@
 // The built module relays without the heap: under the stand-in's recording allocator, frames that
 // issue commands, discard an over-long message or see their client leave take no block at all.
+#include "plugin/command_protocol.h"
 #include "tests/integration/loaded_module.h"
 #include "tests/support/test_client.h"
 #include "tier0/tier0_control.h"
@@ -10,14 +11,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-const char PIPE_NAME[] = "\\\\.\\pipe\\ZivireDadedez";
 
 size_t g_nIssuedCommands = 0;
 
@@ -67,20 +67,30 @@ protected:
         SetServerCommandSink(nullptr, nullptr);
     }
 
-    // Frames until the engine has every command, or a generous bound; the client writes from a
-    // thread of its own, so a batch larger than the socket's queue cannot stall the test.
+    // Frames, once the client has connected, until the engine has every command, or a generous
+    // bound; the client writes from a thread of its own, so a batch larger than the socket's queue
+    // cannot stall the test.
     void RelayFromClient(const RelayTraffic& traffic) {
-        std::thread client([&traffic] {
+        std::promise<bool> connected;
+        std::promise<void> framesDone;
+        std::shared_future<void> framesDoneFuture = framesDone.get_future().share();
+        std::thread client([&traffic, &connected, framesDoneFuture] {
             CTestClient pipeClient;
-            ASSERT_TRUE(pipeClient.Connect(PIPE_NAME));
+            const bool bConnected = pipeClient.Connect(COMMAND_PIPE_NAME);
+            connected.set_value(bConnected);
+            if (!bConnected) {
+                return;
+            }
             for (const std::string& message : traffic.m_Messages) {
                 ASSERT_TRUE(pipeClient.Send(message));
             }
             if (!traffic.m_bClientLeaves) {
                 // Still connected while the frames below find nothing more to read.
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                framesDoneFuture.wait();
             }
         });
+        const bool bConnected = connected.get_future().get();
+        EXPECT_TRUE(bConnected) << "the client could not connect";
         for (int nFrame = 0; nFrame < 2000 && g_nIssuedCommands < traffic.m_nCommands; ++nFrame) {
             m_Plugin.OnGameFrame(true);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -90,6 +100,7 @@ protected:
         for (int nFrame = 0; nFrame < 3; ++nFrame) {
             m_Plugin.OnGameFrame(true);
         }
+        framesDone.set_value();
         client.join();
         m_Plugin.OnGameFrame(true);
     }
@@ -118,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RelayTraffic{"SilentClient", {}, false, 0},
         RelayTraffic{"OneMessageAndLeave", {"status"}, true, 1},
-        RelayTraffic{"LongestMessage", {std::string(1022, 'x')}, true, 1},
+        RelayTraffic{"LongestMessage", {std::string(COMMAND_MESSAGE_MAX, 'x')}, true, 1},
         RelayTraffic{"OverLongBetweenTwo", {"echo a", std::string(1023, 'y'), "echo b"}, true, 2},
         RelayTraffic{"EmbeddedNul", {std::string("echo a\0b", 8)}, true, 1},
         RelayTraffic{"MixedBatchOf128", MixedBatch(), false, 128}),

@@ -1,6 +1,6 @@
 // The stand-in host's own parts, without a module: its console, its command line and the
 // engine-server and console-variable service tables it hands to plug-ins.
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "tools/host/server_console.h"
 #include "tools/host/stand_in_console_service.h"
 #include "tools/host/stand_in_engine.h"

@@ -5,6 +5,7 @@
 #include "host/runtime_library.h"
 #include "math/math_tables.h"
 #include "math/math_variants.h"
+#include "plugin/load_steps.h"
 #include "tier0/tier0_control.h"
 
 #include <gtest/gtest.h>
@@ -55,14 +56,14 @@ void SetTable(const RoutineTable& table) {
 
 // Names the entries that differ, so a failure says which variant went astray.
 std::string Describe(const RoutineTable& actual, const RoutineTable& expected) {
-    static const char* const kNames[] = {"SquareRoot",
-                                         "ReciprocalSquareRoot",
-                                         "ReciprocalSquareRootEstimate",
-                                         "NormalizeReturningLength",
-                                         "NormalizeQuick",
-                                         "InverseSquaredLength",
-                                         "SineAndCosine",
-                                         "Cosine"};
+    static const char* const ROUTINE_NAMES[] = {"SquareRoot",
+                                                "ReciprocalSquareRoot",
+                                                "ReciprocalSquareRootEstimate",
+                                                "NormalizeReturningLength",
+                                                "NormalizeQuick",
+                                                "InverseSquaredLength",
+                                                "SineAndCosine",
+                                                "Cosine"};
     using Entry = void (*)();
     static_assert(sizeof(RoutineTable) == 8 * sizeof(Entry), "eight pointers");
     Entry actualEntries[8];
@@ -72,7 +73,7 @@ std::string Describe(const RoutineTable& actual, const RoutineTable& expected) {
     std::string text;
     for (int i = 0; i < 8; ++i) {
         if (actualEntries[i] != expectedEntries[i]) {
-            text += std::string(" ") + kNames[i];
+            text += std::string(" ") + ROUTINE_NAMES[i];
         }
     }
     return text.empty() ? "none" : text;
@@ -89,53 +90,61 @@ Flags CurrentFlags() {
     return {g_bMath3DNowActive, g_bMathFeatureBit6Active, g_bMathSSEActive, g_bMathSSE2Active};
 }
 
-const RoutineTable kDefaults = {SquareRootDefault,           ReciprocalSquareRootDefault,
-                                ReciprocalSquareRootDefault, NormalizeReturningLengthDefault,
-                                NormalizeQuickDefault,       InverseSquaredLengthDefault,
-                                SineAndCosineDefault,        CosineDefault};
+// Colour settings, which play no part in choosing the routines: the module's own at load.
+constexpr float GAMMA = 2.2f;
+constexpr float SOURCE_GAMMA = 2.2f;
+constexpr float NO_BRIGHTNESS = 0.0f;
+constexpr int32_t OVERBRIGHT_FACTOR = 2;
 
-const RoutineTable k3DNow = {SquareRoot3DNow,           ReciprocalSquareRoot3DNow,
-                             ReciprocalSquareRoot3DNow, NormalizeReturningLength3DNow,
-                             NormalizeQuick3DNow,       InverseSquaredLength3DNow,
-                             SineAndCosineDefault,      CosineDefault};
+const RoutineTable DEFAULT_ROUTINES = {SquareRootDefault,           ReciprocalSquareRootDefault,
+                                       ReciprocalSquareRootDefault, NormalizeReturningLengthDefault,
+                                       NormalizeQuickDefault,       InverseSquaredLengthDefault,
+                                       SineAndCosineDefault,        CosineDefault};
 
-const RoutineTable kSSE = {SquareRootSSE,
-                           ReciprocalSquareRootSSE,
-                           ReciprocalSquareRootEstimateSSE,
-                           NormalizeReturningLengthDefault,
-                           NormalizeQuickSSE,
-                           InverseSquaredLengthSSE,
-                           SineAndCosineSSE,
-                           CosineSSE};
+const RoutineTable ROUTINES_3DNOW = {SquareRoot3DNow,           ReciprocalSquareRoot3DNow,
+                                     ReciprocalSquareRoot3DNow, NormalizeReturningLength3DNow,
+                                     NormalizeQuick3DNow,       InverseSquaredLength3DNow,
+                                     SineAndCosineDefault,      CosineDefault};
 
-const RoutineTable kSSEAndSSE2 = {SquareRootSSE,
-                                  ReciprocalSquareRootSSE,
-                                  ReciprocalSquareRootEstimateSSE,
-                                  NormalizeReturningLengthDefault,
-                                  NormalizeQuickSSE,
-                                  InverseSquaredLengthSSE,
-                                  SineAndCosineSSE2,
-                                  CosineSSE2};
+const RoutineTable ROUTINES_SSE = {SquareRootSSE,
+                                   ReciprocalSquareRootSSE,
+                                   ReciprocalSquareRootEstimateSSE,
+                                   NormalizeReturningLengthDefault,
+                                   NormalizeQuickSSE,
+                                   InverseSquaredLengthSSE,
+                                   SineAndCosineSSE,
+                                   CosineSSE};
 
-const RoutineTable kSSE2Only = {SquareRootDefault,           ReciprocalSquareRootDefault,
-                                ReciprocalSquareRootDefault, NormalizeReturningLengthDefault,
-                                NormalizeQuickDefault,       InverseSquaredLengthDefault,
-                                SineAndCosineSSE2,           CosineSSE2};
+const RoutineTable ROUTINES_SSE_AND_SSE2 = {SquareRootSSE,
+                                            ReciprocalSquareRootSSE,
+                                            ReciprocalSquareRootEstimateSSE,
+                                            NormalizeReturningLengthDefault,
+                                            NormalizeQuickSSE,
+                                            InverseSquaredLengthSSE,
+                                            SineAndCosineSSE2,
+                                            CosineSSE2};
 
-const RoutineTable k3DNowAndSSE2 = {SquareRoot3DNow,           ReciprocalSquareRoot3DNow,
-                                    ReciprocalSquareRoot3DNow, NormalizeReturningLength3DNow,
-                                    NormalizeQuick3DNow,       InverseSquaredLength3DNow,
-                                    SineAndCosineSSE2,         CosineSSE2};
+const RoutineTable ROUTINES_SSE2_ONLY = {
+    SquareRootDefault,           ReciprocalSquareRootDefault,
+    ReciprocalSquareRootDefault, NormalizeReturningLengthDefault,
+    NormalizeQuickDefault,       InverseSquaredLengthDefault,
+    SineAndCosineSSE2,           CosineSSE2};
+
+const RoutineTable ROUTINES_3DNOW_AND_SSE2 = {
+    SquareRoot3DNow,           ReciprocalSquareRoot3DNow,
+    ReciprocalSquareRoot3DNow, NormalizeReturningLength3DNow,
+    NormalizeQuick3DNow,       InverseSquaredLength3DNow,
+    SineAndCosineSSE2,         CosineSSE2};
 
 // No entry holds its default: start-up must put every default back itself.
-const RoutineTable kNoDefaults = {SquareRoot3DNow,
-                                  ReciprocalSquareRootSSE,
-                                  ReciprocalSquareRootEstimateSSE,
-                                  NormalizeReturningLength3DNow,
-                                  NormalizeQuickSSE,
-                                  InverseSquaredLengthSSE,
-                                  SineAndCosineSSE2,
-                                  CosineSSE};
+const RoutineTable NO_DEFAULT_ROUTINES = {SquareRoot3DNow,
+                                          ReciprocalSquareRootSSE,
+                                          ReciprocalSquareRootEstimateSSE,
+                                          NormalizeReturningLength3DNow,
+                                          NormalizeQuickSSE,
+                                          InverseSquaredLengthSSE,
+                                          SineAndCosineSSE2,
+                                          CosineSSE};
 
 // What the module held when it was mapped, captured before any test could run start-up.
 struct InitialState {
@@ -149,16 +158,16 @@ struct InitialState {
                        IsZero(g_OverbrightToCorrectedBytes);
 
     template <typename T, size_t N> static bool IsZero(const T (&table)[N]) {
-        static const T kZero[N] = {};
-        return std::memcmp(table, kZero, sizeof table) == 0;
+        static const T ZEROS[N] = {};
+        return std::memcmp(table, ZEROS, sizeof table) == 0;
     }
 };
 
 const InitialState g_InitialState;
 
 TEST(MathLibraryBeforeStartUp, EntriesHoldDefaultsFlagsAreFalseAndTablesAreZero) {
-    EXPECT_TRUE(g_InitialState.table == kDefaults)
-        << "differs in:" << Describe(g_InitialState.table, kDefaults);
+    EXPECT_TRUE(g_InitialState.table == DEFAULT_ROUTINES)
+        << "differs in:" << Describe(g_InitialState.table, DEFAULT_ROUTINES);
     EXPECT_FALSE(g_InitialState.bInitialized);
     EXPECT_FALSE(g_InitialState.flags.b3DNow);
     EXPECT_FALSE(g_InitialState.flags.bFeatureBit6);
@@ -173,7 +182,7 @@ class MathStartUpTest : public testing::Test {
 protected:
     void SetUp() override {
         g_bMathInitialized = false;
-        SetTable(kNoDefaults);
+        SetTable(NO_DEFAULT_ROUTINES);
         g_bMath3DNowActive = g_bMathFeatureBit6Active = g_bMathSSEActive = g_bMathSSE2Active = true;
         std::memset(g_SineTable, 0, sizeof g_SineTable);
         std::memset(g_LinearToCorrected, 0, sizeof g_LinearToCorrected);
@@ -190,57 +199,113 @@ struct SelectionCase {
     Flags expectedFlags; // 3DNow!, feature bit 6, SSE, SSE2
 };
 
-const SelectionCase kSelectionCases[] = {
+const SelectionCase SELECTION_CASES[] = {
     {"EverythingReportedNothingAllowed",
      0x78,
      false,
      false,
      false,
      false,
-     kDefaults,
+     DEFAULT_ROUTINES,
      {false, false, false, false}},
-    {"NothingReported", 0x00, true, true, true, true, kDefaults, {false, false, false, false}},
-    {"OnlyUntestedBits", 0x87, true, true, true, true, kDefaults, {false, false, false, false}},
-    {"SSE3DNowAndSSE2", 0x38, true, true, true, true, kSSEAndSSE2, {true, false, true, true}},
+    {"NothingReported",
+     0x00,
+     true,
+     true,
+     true,
+     true,
+     DEFAULT_ROUTINES,
+     {false, false, false, false}},
+    {"OnlyUntestedBits",
+     0x87,
+     true,
+     true,
+     true,
+     true,
+     DEFAULT_ROUTINES,
+     {false, false, false, false}},
+    {"SSE3DNowAndSSE2",
+     0x38,
+     true,
+     true,
+     true,
+     true,
+     ROUTINES_SSE_AND_SSE2,
+     {true, false, true, true}},
     {"EverythingReportedAndAllowed",
      0x78,
      true,
      true,
      true,
      true,
-     kSSEAndSSE2,
+     ROUTINES_SSE_AND_SSE2,
      {true, true, true, true}},
-    {"Only3DNow", 0x20, true, true, true, true, k3DNow, {true, false, false, false}},
-    {"All3DNowAllowedOnly", 0x38, true, false, false, false, k3DNow, {true, false, false, false}},
-    {"SSE2WithoutSSE", 0x10, false, false, true, false, kSSE2Only, {false, false, false, true}},
-    {"SSE2ReportedAlone", 0x10, true, true, true, true, kSSE2Only, {false, false, false, true}},
+    {"Only3DNow", 0x20, true, true, true, true, ROUTINES_3DNOW, {true, false, false, false}},
+    {"All3DNowAllowedOnly",
+     0x38,
+     true,
+     false,
+     false,
+     false,
+     ROUTINES_3DNOW,
+     {true, false, false, false}},
+    {"SSE2WithoutSSE",
+     0x10,
+     false,
+     false,
+     true,
+     false,
+     ROUTINES_SSE2_ONLY,
+     {false, false, false, true}},
+    {"SSE2ReportedAlone",
+     0x10,
+     true,
+     true,
+     true,
+     true,
+     ROUTINES_SSE2_ONLY,
+     {false, false, false, true}},
     {"SSEWithoutPermission",
      0x08,
      true,
      false,
      true,
      true,
-     kDefaults,
+     DEFAULT_ROUTINES,
      {false, false, false, false}},
-    {"SSEAlone", 0x08, true, true, true, true, kSSE, {false, false, true, false}},
-    {"SSEOverrides3DNow", 0x28, true, true, true, true, kSSE, {true, false, true, false}},
-    {"SSEAndSSE2", 0x18, false, true, true, false, kSSEAndSSE2, {false, false, true, true}},
+    {"SSEAlone", 0x08, true, true, true, true, ROUTINES_SSE, {false, false, true, false}},
+    {"SSEOverrides3DNow", 0x28, true, true, true, true, ROUTINES_SSE, {true, false, true, false}},
+    {"SSEAndSSE2",
+     0x18,
+     false,
+     true,
+     true,
+     false,
+     ROUTINES_SSE_AND_SSE2,
+     {false, false, true, true}},
     {"3DNowAndSSE2WithoutSSE",
      0x38,
      true,
      false,
      true,
      false,
-     k3DNowAndSSE2,
+     ROUTINES_3DNOW_AND_SSE2,
      {true, false, false, true}},
-    {"FeatureBit6Only", 0x40, true, true, true, true, kDefaults, {false, true, false, false}},
+    {"FeatureBit6Only",
+     0x40,
+     true,
+     true,
+     true,
+     true,
+     DEFAULT_ROUTINES,
+     {false, true, false, false}},
     {"FeatureBit6NotAllowed",
      0x40,
      true,
      true,
      true,
      false,
-     kDefaults,
+     DEFAULT_ROUTINES,
      {false, false, false, false}},
 };
 
@@ -255,7 +320,8 @@ TEST_P(MathSelectionTest, ChoosesVariantsAndFlagsFromFeatureByteAndPermissions) 
     const SelectionCase& c = GetParam();
     Tier0_SetFeatureBits(c.nFeatureBits);
 
-    InitMathLibrary(2.2f, 2.2f, 0.0f, 2, c.allow3DNow, c.allowSSE, c.allowSSE2, c.allowFeatureBit6);
+    InitMathLibrary(GAMMA, SOURCE_GAMMA, NO_BRIGHTNESS, OVERBRIGHT_FACTOR, c.allow3DNow, c.allowSSE,
+                    c.allowSSE2, c.allowFeatureBit6);
 
     const RoutineTable actual = CurrentTable();
     EXPECT_TRUE(actual == c.expected) << "differs in:" << Describe(actual, c.expected);
@@ -270,7 +336,7 @@ TEST_P(MathSelectionTest, ChoosesVariantsAndFlagsFromFeatureByteAndPermissions) 
     EXPECT_EQ(g_LinearToCorrected[1023], 255);
 }
 
-INSTANTIATE_TEST_SUITE_P(FeatureBytes, MathSelectionTest, testing::ValuesIn(kSelectionCases),
+INSTANTIATE_TEST_SUITE_P(FeatureBytes, MathSelectionTest, testing::ValuesIn(SELECTION_CASES),
                          [](const testing::TestParamInfo<SelectionCase>& info) {
                              return std::string(info.param.pszName);
                          });
@@ -301,7 +367,7 @@ struct TablesSnapshot {
 
 TEST_F(MathStartUpTest, LaterCallsChangeNothingAndDoNotQueryTheProcessor) {
     Tier0_SetFeatureBits(0x38);
-    InitMathLibrary(2.2f, 2.2f, 0.0f, 2, true, true, true, true);
+    StartMathLibraryAtLoad();
     const RoutineTable table = CurrentTable();
     const Flags flags = CurrentFlags();
     const TablesSnapshot tables;

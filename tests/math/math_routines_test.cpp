@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, MathPolynomialTest,
 
 // --- SSE variants: estimates within the instruction set's documented bound -------------------
 
-constexpr double kSSEEstimateBound = 1.5 / 4096.0; // 1.5 * 2^-12
+constexpr double SSE_ESTIMATE_BOUND = 1.5 / 4096.0; // 1.5 * 2^-12
 
 TEST(MathSSEVariants, SquareRootIsCorrectlyRounded) {
     for (const ScalarCase& c : g_DefaultScalarCases) {
@@ -192,7 +192,7 @@ TEST(MathSSEVariants, ReciprocalSquareRootsStayWithinTheirBounds) {
     for (float x : SpreadInputs()) {
         const double truth = 1.0 / std::sqrt(double(x));
         EXPECT_TRUE(
-            WithinRelativeError(ReciprocalSquareRootEstimateSSE(x), truth, kSSEEstimateBound));
+            WithinRelativeError(ReciprocalSquareRootEstimateSSE(x), truth, SSE_ESTIMATE_BOUND));
         // One Newton-Raphson step squares the estimate's error.
         EXPECT_TRUE(WithinRelativeError(ReciprocalSquareRootSSE(x), truth, 0x1p-20));
     }
@@ -211,10 +211,10 @@ TEST(MathSSEVariants, InverseSquaredLengthStaysWithinTheEstimateBound) {
     for (const Vector3& v : SpreadVectors()) {
         const double squared = double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;
         EXPECT_TRUE(WithinRelativeError(InverseSquaredLengthSSE(v), 1.0 / squared,
-                                        kSSEEstimateBound + 0x1p-22));
+                                        SSE_ESTIMATE_BOUND + 0x1p-22));
     }
     const Vector3 belowOne{0.5f, 0.5f, 0.5f};
-    EXPECT_TRUE(WithinRelativeError(InverseSquaredLengthSSE(belowOne), 1.0, kSSEEstimateBound));
+    EXPECT_TRUE(WithinRelativeError(InverseSquaredLengthSSE(belowOne), 1.0, SSE_ESTIMATE_BOUND));
 }
 
 // --- 3DNow! group: portable, correctly rounded estimates --------------------------------------
@@ -259,7 +259,7 @@ struct NormalizationVariant {
     NormalizeQuickRoutine pfnQuick;
 };
 
-const NormalizationVariant kNormalizations[] = {
+const NormalizationVariant NORMALIZATIONS[] = {
     {"NormalizeReturningLengthDefault", NormalizeReturningLengthDefault, nullptr},
     {"NormalizeQuickDefault", nullptr, NormalizeQuickDefault},
     {"NormalizeQuickSSE", nullptr, NormalizeQuickSSE},
@@ -268,7 +268,7 @@ const NormalizationVariant kNormalizations[] = {
 };
 
 TEST(MathVariantEdgeCases, ZeroVectorStaysZeroUnderEveryNormalization) {
-    for (const NormalizationVariant& variant : kNormalizations) {
+    for (const NormalizationVariant& variant : NORMALIZATIONS) {
         SCOPED_TRACE(variant.pszName);
         Vector3 v{0.0f, 0.0f, 0.0f};
         if (variant.pfnReturningLength != nullptr) {
@@ -298,25 +298,26 @@ struct ScalarEdgeCase {
     float expected; // NaN means any NaN
 };
 
-const float kInfinity = std::numeric_limits<float>::infinity();
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float POSITIVE_INFINITY = std::numeric_limits<float>::infinity();
+const float QUIET_NAN = std::numeric_limits<float>::quiet_NaN();
 
-const ScalarEdgeCase kScalarEdgeCases[] = {
-    {"SquareRootDefault of a negative", SquareRootDefault, -4.0f, kNaN},
-    {"SquareRootSSE of a negative", SquareRootSSE, -4.0f, kNaN},
-    {"ReciprocalSquareRootDefault at zero", ReciprocalSquareRootDefault, 0.0f, kInfinity},
-    {"ReciprocalSquareRootEstimateSSE at zero", ReciprocalSquareRootEstimateSSE, 0.0f, kInfinity},
+const ScalarEdgeCase SCALAR_EDGE_CASES[] = {
+    {"SquareRootDefault of a negative", SquareRootDefault, -4.0f, QUIET_NAN},
+    {"SquareRootSSE of a negative", SquareRootSSE, -4.0f, QUIET_NAN},
+    {"ReciprocalSquareRootDefault at zero", ReciprocalSquareRootDefault, 0.0f, POSITIVE_INFINITY},
+    {"ReciprocalSquareRootEstimateSSE at zero", ReciprocalSquareRootEstimateSSE, 0.0f,
+     POSITIVE_INFINITY},
     // The infinite estimate times zero in the refinement.
-    {"ReciprocalSquareRootSSE at zero", ReciprocalSquareRootSSE, 0.0f, kNaN},
+    {"ReciprocalSquareRootSSE at zero", ReciprocalSquareRootSSE, 0.0f, QUIET_NAN},
     // The 3DNow! estimate is finite at zero, as the instruction's is.
     {"SquareRoot3DNow at zero", SquareRoot3DNow, 0.0f, 0.0f},
-    {"ReciprocalSquareRoot3DNow at zero", ReciprocalSquareRoot3DNow, 0.0f, kInfinity},
-    {"SquareRoot3DNow of a negative", SquareRoot3DNow, -4.0f, kNaN},
-    {"ReciprocalSquareRoot3DNow of a negative", ReciprocalSquareRoot3DNow, -4.0f, kNaN},
+    {"ReciprocalSquareRoot3DNow at zero", ReciprocalSquareRoot3DNow, 0.0f, POSITIVE_INFINITY},
+    {"SquareRoot3DNow of a negative", SquareRoot3DNow, -4.0f, QUIET_NAN},
+    {"ReciprocalSquareRoot3DNow of a negative", ReciprocalSquareRoot3DNow, -4.0f, QUIET_NAN},
 };
 
 TEST(MathVariantEdgeCases, ZeroAndNegativeArguments) {
-    for (const ScalarEdgeCase& c : kScalarEdgeCases) {
+    for (const ScalarEdgeCase& c : SCALAR_EDGE_CASES) {
         EXPECT_TRUE(SameFloat(c.pfnRoutine(c.x), ToBits(c.expected))) << c.pszName;
     }
 }
@@ -334,13 +335,13 @@ TEST(MathVariantEdgeCases, NotANumberComponentInInverseSquaredLength) {
         {"3DNow", InverseSquaredLength3DNow, true},
         {"SSE", InverseSquaredLengthSSE, false},
     };
-    const Vector3 v{kNaN, 1.0f, 2.0f};
+    const Vector3 v{QUIET_NAN, 1.0f, 2.0f};
     for (const InverseSquaredLengthCase& c : cases) {
         const float result = c.pfnRoutine(v);
         if (c.bNaNGivesNaN) {
             EXPECT_TRUE(std::isnan(result)) << c.pszName;
         } else {
-            EXPECT_TRUE(WithinRelativeError(result, 1.0, kSSEEstimateBound)) << c.pszName;
+            EXPECT_TRUE(WithinRelativeError(result, 1.0, SSE_ESTIMATE_BOUND)) << c.pszName;
         }
     }
 }

@@ -7,7 +7,7 @@
 #include "math/math_library.h"
 #include "math/math_variants.h"
 #include "math_table_reference.h"
-#include "plugin/subsystem_seams.h"
+#include "plugin/load_steps.h"
 #include "tier0/tier0_control.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // What each read of the server end reports, for the client behaviours the relay must tell apart.
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "plugin/command_protocol.h"
 
 #include "tests/support/test_client.h"
 #include "tests/support/unique_pipe_name.h"
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint32_t MAX_MESSAGE = 1022;
 
 struct Read {
     CommandPipeRead result;
@@ -43,9 +42,9 @@ protected:
     }
 
     Read ReadOnce() {
-        char buffer[MAX_MESSAGE + 2];
+        char buffer[COMMAND_MESSAGE_MAX + 2];
         uint32_t nRead = 12345;
-        CommandPipeRead result = ReadCommandPipe(m_hPipe, buffer, MAX_MESSAGE, &nRead);
+        CommandPipeRead result = ReadCommandPipe(m_hPipe, buffer, COMMAND_MESSAGE_MAX, &nRead);
         if (result != CommandPipeRead::Message) {
             EXPECT_EQ(nRead, 0u) << "a failed read must report no bytes";
         }
@@ -123,8 +122,8 @@ TEST_P(ReadSequenceTest, ClientWritesAndLeaves) {
     EXPECT_EQ(reads, GetParam().expected);
 }
 
-const std::string g_Exact(MAX_MESSAGE, 'e');
-const std::string g_Over(MAX_MESSAGE + 1, 'o');
+const std::string g_Exact(COMMAND_MESSAGE_MAX, 'e');
+const std::string g_Over(COMMAND_MESSAGE_MAX + 1, 'o');
 
 INSTANTIATE_TEST_SUITE_P(
     Clients, ReadSequenceTest,

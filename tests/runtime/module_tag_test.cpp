@@ -2,13 +2,14 @@
 // included), the platform's own path, and the two caches that ask the host at most once.
 #include "runtime/module_tag.h"
 
-#include "platform/module_path.h"
+#include "platform/module/module_path.h"
 #include "runtime/allocation.h"
 #include "tests/runtime/recording_allocator.h"
 #include "tier0/tier0_control.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -227,9 +228,17 @@ TEST_F(TagCacheTest, ConcurrentFirstUsesBuildTheTagOnce) {
     Tier0_SetDebugHeap(true);
     constexpr int THREADS = 8;
     void* blocks[THREADS] = {};
+    // Every thread waits until all have started, so the first uses really meet.
+    std::atomic<int> nStarted{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < THREADS; ++i) {
-        threads.emplace_back([&blocks, i] { blocks[i] = AllocateBlock(8); });
+        threads.emplace_back([&blocks, &nStarted, i] {
+            nStarted.fetch_add(1);
+            while (nStarted.load() < THREADS) {
+                std::this_thread::yield();
+            }
+            blocks[i] = AllocateBlock(8);
+        });
     }
     for (std::thread& thread : threads) {
         thread.join();

@@ -1,7 +1,7 @@
 // The raw-table engine server used by the relay's tests.
 #include "tests/support/fake_engine_server.h"
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <gtest/gtest.h>
 
@@ -52,11 +52,4 @@ void* FakeEngineFactory(const char* pszName, int* pnStatus) {
         *pnStatus = bServed ? INTERFACE_STATUS_OK : INTERFACE_STATUS_FAILED;
     }
     return bServed ? FakeEngineServer() : nullptr;
-}
-
-void* EmptyFactory(const char* /*pszName*/, int* pnStatus) {
-    if (pnStatus != nullptr) {
-        *pnStatus = INTERFACE_STATUS_FAILED;
-    }
-    return nullptr;
 }

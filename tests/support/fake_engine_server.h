@@ -16,6 +16,3 @@ EngineServerInterface* FakeEngineServer();
 
 // Serves "VEngineServer021" and nothing else.
 void* FakeEngineFactory(const char* pszName, int* pnStatus);
-
-// Serves nothing at all.
-void* EmptyFactory(const char* pszName, int* pnStatus);

@@ -2,7 +2,7 @@
 // waiting client may need to retry until its turn comes.
 #include "tests/support/test_client.h"
 
-#include "platform/pipe_client.h"
+#include "platform/tools/pipe_client.h"
 
 #include <chrono>
 #include <thread>

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/command_protocol.h"
 #include "tools/send/message_batch.h"
 
 namespace {
@@ -66,7 +67,7 @@ struct CheckCase {
 };
 
 const CheckCase g_CheckCases[] = {
-    {"LongestPasses", false, {"ok", std::string(1022, 'a')}, {}},
+    {"LongestPasses", false, {"ok", std::string(COMMAND_MESSAGE_MAX, 'a')}, {}},
     {"OneByteTooLong", false, {"ok", std::string(1023, 'a')}, {"command 2", "1023 bytes"}},
     {"PreviewIsShortened", false, {std::string(2000, 'z')}, {"command 1", "\"zzzz", "\"..."}},
     {"NulRefused", true, {"say a\0b"s}, {"line 1", "\"say a\\0b\"", "NUL"}},

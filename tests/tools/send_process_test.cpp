@@ -9,8 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/child_process.h"
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
+#include "platform/tools/child_process.h"
+#include "plugin/command_protocol.h"
 #include "tests/tools/send_test_support.h"
 
 namespace {
@@ -147,7 +148,10 @@ const DeliveryCase g_DeliveryCases[] = {
      {"status", "say hello world", "echo \"x\""}},
     {"DashCommandsAfterDoubleDash", {"--", "-attack", "+jump"}, "", {"-attack", "+jump"}},
     {"OptionsEndAtFirstCommand", {"status", "--timeout", "-x"}, "", {"status", "--timeout", "-x"}},
-    {"LongestMessageWhole", {std::string(1022, 'm')}, "", {std::string(1022, 'm')}},
+    {"LongestMessageWhole",
+     {std::string(COMMAND_MESSAGE_MAX, 'm')},
+     "",
+     {std::string(COMMAND_MESSAGE_MAX, 'm')}},
     {"StandardInputLines", {}, "status\r\n\r\nsay hi\n\nlast", {"status", "say hi", "last"}},
     // More than the socket buffer holds: the client must wait for the reader, not fail or drop.
     {"ManyLinesInOrder", {}, JoinLines(ManyLines(3000)), ManyLines(3000)},

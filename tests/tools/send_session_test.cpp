@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/command_protocol.h"
 #include "tools/send/send_session.h"
 
 namespace {
@@ -58,7 +59,7 @@ public:
     }
 };
 
-const Strings MESSAGES = {"status", std::string(1022, 'm'), "quit"};
+const Strings MESSAGES = {"status", std::string(COMMAND_MESSAGE_MAX, 'm'), "quit"};
 
 using PCR = PipeConnectResult;
 

@@ -1,13 +1,13 @@
 // Process plumbing for the tavrel-send tests: start the built client with given arguments and
 // input, and stand up a server that the module's own pipe cannot easily play (a busy one). Each
-// platform realises it in posix/ or win32/.
+// platform realises it in linux/ or win32/.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/command_pipe.h"
+#include "platform/module/command_pipe.h"
 
 struct ProcessResult {
     int m_nExitCode = -1;    // -1 when the process did not exit normally

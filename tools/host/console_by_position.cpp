@@ -1,7 +1,7 @@
 // Console objects' tables and fields as the host sees them.
 #include "tools/host/console_by_position.h"
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // tavrel-host: the stand-in game server. Loads a plug-in module, runs frames and a console until
 // told to quit. See --help for usage and exit codes.
-#include "platform/module_library.h"
+#include "platform/tools/module_library.h"
 #include "tools/host/stand_in_host.h"
 
 #include <atomic>

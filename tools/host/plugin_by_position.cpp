@@ -2,7 +2,7 @@
 // object as its first argument in the host's member-call convention.
 #include "tools/host/plugin_by_position.h"
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 
 template <typename Result, typename... Arguments>
 Result PluginByPosition::Call(PluginPosition position, Arguments... arguments) const {

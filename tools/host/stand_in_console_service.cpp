@@ -2,7 +2,7 @@
 // any C++ declaration of the interface.
 #include "tools/host/stand_in_console_service.h"
 
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "tools/host/console_by_position.h"
 
 #include <algorithm>

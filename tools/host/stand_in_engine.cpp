@@ -3,7 +3,7 @@
 #include "tools/host/stand_in_engine.h"
 
 #include "host/interface_factory.h"
-#include "platform/linkage.h"
+#include "platform/module/linkage.h"
 #include "tools/host/stand_in_console_service.h"
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // Loading, frames and shutdown of the stand-in host, and its command line.
 #include "tools/host/stand_in_host.h"
+#include "plugin/command_protocol.h"
 
 #include "host/interface_factory.h"
 #include "tools/host/console_by_position.h"
@@ -229,7 +230,7 @@ HostExitCode StandInHost::Load(const std::string& modulePath) {
         ResetStandInConsoleService();
         UnloadModuleLibrary(hModule);
         m_Errors << "tavrel-host: the plug-in refused to load; is another process holding the "
-                    "command pipe \\\\.\\pipe\\ZivireDadedez?"
+                    "command pipe " COMMAND_PIPE_NAME "?"
                  << std::endl;
         return HOST_EXIT_LOAD_FAILED;
     }

@@ -5,7 +5,7 @@
 // run and how much the plug-in relayed.
 #pragma once
 
-#include "platform/module_library.h"
+#include "platform/tools/module_library.h"
 #include "tools/host/plugin_by_position.h"
 #include "tools/host/server_console.h"
 

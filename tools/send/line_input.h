@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/standard_input.h"
+#include "platform/tools/standard_input.h"
 
 enum class LineRead {
     Line,        // the next line, without its line break

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/pipe_client.h"
+#include "platform/tools/pipe_client.h"
 #include "tools/send/line_input.h"
 #include "tools/send/send_session.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/standard_input.h"
+#include "platform/tools/standard_input.h"
 #include "tools/send/line_input.h"
 #include "tools/send/line_modes.h"
 #include "tools/send/message_batch.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "plugin/command_relay.h"
+#include "plugin/command_protocol.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "plugin/command_relay.h"
+#include "plugin/command_protocol.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pipe_client.h"
+#include "platform/tools/pipe_client.h"
 
 // What a session needs of the system. The real one is the pipe client and the steady clock;
 // tests put a scripted server and clock in its place.

@@ -1,8 +1,8 @@
 // The client end of the named pipe against the module's own server end: what each attempt to
 // connect reports, what a send reports once the server has let go, and whom a client trusts.
-#include "platform/command_pipe.h"
-#include "platform/pipe_client.h"
-#include "platform/win32/pipe_server_identity.h"
+#include "platform/module/command_pipe.h"
+#include "platform/tools/pipe_client.h"
+#include "platform/tools/win32/pipe_server_identity.h"
 
 #include "tests/support/unique_pipe_name.h"
 

@@ -1,6 +1,6 @@
 // Failing system calls of the Windows pipe, injected through its table: the relay keeps the host
 // running, loses nothing it has issued, and serves the next client once the fault is gone.
-#include "platform/win32/command_pipe_system.h"
+#include "platform/module/win32/command_pipe_system.h"
 #include "tests/plugin/relay_test.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // and a one-instance named pipe whose instance a client of ours already holds.
 #include "tests/tools/send_test_support.h"
 
-#include "platform/win32/command_line.h"
+#include "platform/tools/win32/command_line.h"
 
 #include <cctype>
 #include <fstream>

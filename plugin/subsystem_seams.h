@@ -1,7 +1,0 @@
-// The load and unload steps that start other subsystems: the math library's start-up, and the
-// registration of the module's console objects with the host's console-variable service.
-#pragma once
-
-void StartMathLibraryAtLoad();
-void RegisterConsoleObjectsAtLoad();
-void UnregisterConsoleObjectsAtUnload();
