@@ -17,10 +17,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # libgcc, libstdc++ and winpthread go into every binary, so nothing needs MinGW's DLLs at run time;
-# the system's import libraries are archives too and still bind to the system DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+# the system's import libraries are archives too and still bind to the system DLLs. No link time
+# in the file headers, so the same sources give the same files.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 
 # Wine runs the tests, in a prefix of the build tree's own so ~/.wine stays untouched; the prefix
 # is made when a test first needs it, so building never needs Wine. The settings travel with the

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian packages, only when something is missing.
-#   scripts/setup.sh           everything: the Linux leg and both Windows legs (MinGW-w64, Wine)
-#   scripts/setup.sh --linux   only what the Linux build needs
+#   scripts/setup.sh           everything: both Linux legs (the 32-bit one with the compiler's
+#                              32-bit mode), both Windows legs (MinGW-w64, Wine), and the tools
+#                              the release archives need
+#   scripts/setup.sh --linux   only what the native Linux build needs
 set -euo pipefail
 
-want_windows=1
+want_every_leg=1
 case "${1:-}" in
---linux) want_windows=0 ;;
+--linux) want_every_leg=0 ;;
 "") ;;
 *)
     echo "usage: scripts/setup.sh [--linux]" >&2
@@ -17,8 +19,8 @@ esac
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbenchmark-dev
     libclang-rt-14-dev
     python3 binutils strace)
-if ((want_windows)); then
-    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64)
+if ((want_every_leg)); then
+    packages+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 zip unzip)
 fi
 
 as_root() {
@@ -32,7 +34,7 @@ for package in "${packages[@]}"; do
     fi
 done
 # Wine's 32-bit half comes from the i386 architecture.
-if ((want_windows)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ((want_every_leg)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
     missing+=(wine32)
 fi

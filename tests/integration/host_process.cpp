@@ -2,6 +2,8 @@
 #include "tests/integration/host_process.h"
 #include "plugin/command_protocol.h"
 
+#include <cstdio>
+
 const char HOST_PIPE_NAME[] = COMMAND_PIPE_NAME;
 
 int RunToEnd(const std::vector<std::string>& arguments, std::string* pErrors) {
@@ -57,6 +59,33 @@ testing::AssertionResult HostProcess::SeeLine(const std::string& expected, bool 
                    << "no \"" << expected << "\" in time" << SeenSoFar();
         }
     }
+}
+
+testing::AssertionResult HostProcess::SeeStatus(int nCommandsRelayed) {
+    std::string line;
+    if (ReadChildOutputLine(m_pHost, &line, HOST_WAIT_MS) != ChildOutputRead::Line) {
+        return testing::AssertionFailure() << "no status line" << SeenSoFar();
+    }
+    m_SeenLines.push_back(line);
+    // "F frames run, C commands relayed, S seconds up", each noun agreeing with its number.
+    long nFrames = -1, nRelayed = -1, nSeconds = -1;
+    char szFrames[8] = "", szCommands[10] = "", szSeconds[8] = "";
+    int nEnd = 0;
+    bool bStatus = std::sscanf(line.c_str(), "%ld %7s run, %ld %9s relayed, %ld %7s up%n", &nFrames,
+                               szFrames, &nRelayed, szCommands, &nSeconds, szSeconds, &nEnd) == 6 &&
+                   static_cast<size_t>(nEnd) == line.size();
+    auto agrees = [](long nCount, const std::string& noun, const char* pszSingular) {
+        return noun == (nCount == 1 ? std::string(pszSingular) : std::string(pszSingular) + "s");
+    };
+    if (!bStatus || nFrames < 1 || nSeconds < 0 || !agrees(nFrames, szFrames, "frame") ||
+        !agrees(nRelayed, szCommands, "command") || !agrees(nSeconds, szSeconds, "second")) {
+        return testing::AssertionFailure() << "not a status line: " << line;
+    }
+    if (nCommandsRelayed >= 0 && nRelayed != nCommandsRelayed) {
+        return testing::AssertionFailure()
+               << "not " << nCommandsRelayed << " commands relayed: " << line;
+    }
+    return testing::AssertionSuccess();
 }
 
 void HostProcess::StartAndAwaitBanner(const std::vector<std::string>& arguments) {

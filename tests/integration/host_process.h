@@ -31,6 +31,10 @@ protected:
     // expected; the lines in between are skipped, so a sequence of these checks their order.
     testing::AssertionResult SeeLine(const std::string& expected, bool bPrefix = false);
 
+    // Reads the next line and checks that it is the host's status with this many commands
+    // relayed (any number when negative); the frames and seconds depend on the run.
+    testing::AssertionResult SeeStatus(int nCommandsRelayed);
+
     // Starts the host and waits for the banner that says the plug-in loaded.
     void StartAndAwaitBanner(const std::vector<std::string>& arguments = {});
 

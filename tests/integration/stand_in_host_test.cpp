@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -61,8 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{"EmptyEcho", "echo\n", {"] echo", ""}, false},
         ConsoleCase{"NamesIgnoreCase", "ECHO loud\n", {"] ECHO loud", "loud"}, false},
         ConsoleCase{"Unknown",
-                    "status\nsv_cheats 1\n",
-                    {"] status", "Unknown command \"status\"", "] sv_cheats 1",
+                    "changelevel\nsv_cheats 1\n",
+                    {"] changelevel", "Unknown command \"changelevel\"", "] sv_cheats 1",
                      "Unknown command \"sv_cheats\""},
                     false},
         ConsoleCase{"QuitStopsTheRest", "quit\necho after\n", {"] quit"}, true},
@@ -179,6 +180,32 @@ TEST(HostCommandLine, HelpAndVersionAreFlags) {
     ASSERT_TRUE(ParseHostOptions({"--version", "--help"}, &options, &error));
     EXPECT_TRUE(options.m_bShowHelp);
     EXPECT_TRUE(options.m_bShowVersion);
+}
+
+TEST(HostStatus, TellsTheFramesRunAndTheWholeSecondsSinceTheHostStarted) {
+    StandInHost::Clock::time_point now{};
+    std::ostringstream output, errors;
+    StandInHost host(output, errors, [&now] { return now; });
+    // Runs nFrames frames, lets the time pass, and asks for the status in one frame more.
+    auto statusAfter = [&](int nFrames, std::chrono::milliseconds elapsed) {
+        for (int nFrame = 0; nFrame < nFrames; ++nFrame) {
+            host.RunFrame();
+        }
+        now += elapsed;
+        output.str("");
+        host.TypedInput()->Push("status");
+        host.RunFrame();
+        return Lines(output.str());
+    };
+    using Expected = std::vector<std::string>;
+    EXPECT_EQ(statusAfter(0, std::chrono::milliseconds(0)),
+              (Expected{"] status", "0 frames run, 0 commands relayed, 0 seconds up"}));
+    // The frame that ran the first status counts now.
+    EXPECT_EQ(statusAfter(0, std::chrono::milliseconds(1999)),
+              (Expected{"] status", "1 frame run, 0 commands relayed, 1 second up"}));
+    EXPECT_EQ(statusAfter(2, std::chrono::milliseconds(89001)),
+              (Expected{"] status", "4 frames run, 0 commands relayed, 91 seconds up"}));
+    EXPECT_EQ(errors.str(), "");
 }
 
 // The engine-server object as a module sees it: a table reached through the object's first word.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -47,6 +48,11 @@ std::string DescribeVariable(void* pVariable, bool bWithHelp) {
         description += std::string(" - ") + pszHelp;
     }
     return description;
+}
+
+// "1 frame", "2 frames".
+std::string Counted(uint64_t nCount, const char* pszNoun) {
+    return std::to_string(nCount) + " " + pszNoun + (nCount == 1 ? "" : "s");
 }
 
 // A value typed in quotes loses them, so it may hold blanks at its ends.
@@ -140,8 +146,19 @@ std::vector<std::string> TypedLines::TakeAll() {
     return lines;
 }
 
-StandInHost::StandInHost(std::ostream& output, std::ostream& errors)
-    : m_Console(output), m_Errors(errors), m_pTypedLines(std::make_shared<TypedLines>()) {
+StandInHost::StandInHost(std::ostream& output, std::ostream& errors,
+                         std::function<Clock::time_point()> now)
+    : m_Console(output), m_Errors(errors), m_pTypedLines(std::make_shared<TypedLines>()),
+      m_Now(std::move(now)), m_StartTime(m_Now()) {
+    m_Console.AddCommand(
+        "status", "show the frames run, the commands relayed and the time up",
+        [this](ServerConsole& console, const std::string&) {
+            auto nSecondsUp =
+                std::chrono::duration_cast<std::chrono::seconds>(m_Now() - m_StartTime).count();
+            console.Print(Counted(m_nFramesRun, "frame") + " run, " +
+                          Counted(m_nCommandsRelayed, "command") + " relayed, " +
+                          Counted(static_cast<uint64_t>(nSecondsUp), "second") + " up");
+        });
     m_Console.AddCommand("plugin_print", "describe the loaded plug-in",
                          [this](ServerConsole& console, const std::string&) {
                              if (m_hModule != nullptr) {
@@ -231,6 +248,7 @@ void StandInHost::RunFrame() {
     if (m_hModule != nullptr && !m_Console.QuitRequested()) {
         m_Plugin.OnGameFrame(true);
     }
+    ++m_nFramesRun;
 }
 
 void StandInHost::Run(int nTickRate, long nFrameLimit, const std::atomic<bool>& stopRequested) {
@@ -280,5 +298,7 @@ void StandInHost::ReceiveVariableChange(void* pVariable, const char* pszPrevious
 
 void StandInHost::ReceiveServerCommand(const char* pszText, void* pContext) {
     // The engine queues the text; it runs with the console's next frame, as typed commands do.
-    static_cast<StandInHost*>(pContext)->m_Console.AddText(pszText);
+    auto* pHost = static_cast<StandInHost*>(pContext);
+    ++pHost->m_nCommandsRelayed;
+    pHost->m_Console.AddText(pszText);
 }

@@ -1,7 +1,8 @@
 // The stand-in host: loads a module as a game server does, finds its plug-in, runs server frames
 // at a fixed rate and shuts it down again. Everything it calls on the plug-in goes by position.
 // Its console also reaches the console variables the plug-in registers: NAME shows a value, NAME
-// VALUE sets it, cvarlist lists them, and every change is printed.
+// VALUE sets it, cvarlist lists them, and every change is printed. status tells how long it has
+// run and how much the plug-in relayed.
 #pragma once
 
 #include "platform/tools/module_library.h"
@@ -9,6 +10,9 @@
 #include "tools/host/server_console.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -53,8 +57,12 @@ private:
 // thread only, but for TypedInput, whose lines may be pushed from any thread.
 class StandInHost {
 public:
-    // Commands and the banner go to output, reasons for failure to errors.
-    StandInHost(std::ostream& output, std::ostream& errors);
+    using Clock = std::chrono::steady_clock;
+
+    // Commands and the banner go to output, reasons for failure to errors. now tells the time for
+    // status; the host is up from its construction.
+    StandInHost(std::ostream& output, std::ostream& errors,
+                std::function<Clock::time_point()> now = &Clock::now);
     ~StandInHost();
     StandInHost(const StandInHost&) = delete;
     StandInHost& operator=(const StandInHost&) = delete;
@@ -86,6 +94,10 @@ private:
     ServerConsole m_Console;
     std::ostream& m_Errors;
     std::shared_ptr<TypedLines> m_pTypedLines;
+    std::function<Clock::time_point()> m_Now;
+    Clock::time_point m_StartTime;
+    uint64_t m_nFramesRun = 0;
+    uint64_t m_nCommandsRelayed = 0; // texts the plug-in issued as server commands
     ModuleLibraryHandle m_hModule = nullptr;
     PluginByPosition m_Plugin{nullptr};
 };

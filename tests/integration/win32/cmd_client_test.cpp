@@ -17,7 +17,9 @@ TEST_F(HostProcess, CommandInterpreterEchoIntoThePipeRunsAsACommand) {
 
     EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo status> " COMMAND_PIPE_NAME}), 0);
     EXPECT_TRUE(SeeLine("] status"));
-    EXPECT_TRUE(SeeLine("Unknown command \"status\""));
+    // How many messages the interpreter's echo makes is its own affair: Wine's writes the line
+    // break as a message of its own.
+    EXPECT_TRUE(SeeStatus(-1));
 
     // The pipe serves the next client after the interpreter's.
     EXPECT_EQ(RunToEnd({pszInterpreter, "/c", "echo quit> " COMMAND_PIPE_NAME}), 0);

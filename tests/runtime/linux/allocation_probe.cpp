@@ -57,6 +57,11 @@ void DeleteAlignedArray(void* pArray) {
 }
 
 void* NewBeyondHostSize() {
+    // A 32-bit size_t holds no such size: the sum below would wrap to a small block, which the
+    // host would never give back.
+    if constexpr (sizeof(size_t) <= sizeof(uint32_t)) {
+        return nullptr;
+    }
     // Volatile, so the compiler cannot see the size and refuse it at compile time.
     volatile size_t nSize = static_cast<size_t>(UINT32_MAX);
     return new (std::nothrow) char[nSize + 2];
