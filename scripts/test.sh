@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
+# The scripts pass shellcheck and the sources are formatted.
+scripts/lint.sh
+
 runs_32_bit=1
 if ! why_not_32_bit=$(scripts/runs-32-bit-programs.sh); then
     runs_32_bit=0
