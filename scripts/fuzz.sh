@@ -14,10 +14,17 @@ artifacts=build/linux-fuzz/artifacts
 mkdir -p "$artifacts"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
-for target in relay console_variable format match_replacement; do
+# Every fuzz target the build made, each with its seed corpus in fuzz/corpus/<name>.
+targets=(build/linux-fuzz/bin/*_fuzzer)
+if [ ! -x "${targets[0]}" ]; then
+    echo "fuzz: the build made no fuzz targets" >&2
+    exit 1
+fi
+for program in "${targets[@]}"; do
+    target=$(basename "$program" _fuzzer)
     mkdir -p "$scratch/$target"
     log="$scratch/$target.log"
-    if ! build/linux-fuzz/bin/${target}_fuzzer -max_total_time="$seconds" -print_final_stats=1 \
+    if ! "$program" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$artifacts/$target-" "$scratch/$target" "fuzz/corpus/$target" \
         >"$log" 2>&1; then
         cat "$log" >&2

@@ -18,7 +18,7 @@ esac
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev googletest libbenchmark-dev
     libclang-rt-14-dev
-    python3 binutils strace shellcheck)
+    python3 binutils shellcheck)
 if ((want_every_leg)); then
     packages+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 zip unzip)
 fi
