@@ -10,7 +10,7 @@
 # Usage: cmake -DREADELF=<readelf> -DNM=<nm> -DBINARY=<file> -DCLASS=ELF32|ELF64
 #              -DMACHINE=<readelf's machine name> -DKIND=module|runtime_library|program
 #              -P <this file>
-cmake_minimum_required(VERSION 3.24)
+cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/binary_checks.cmake)
 
 function(run_tool output)

@@ -8,7 +8,7 @@
 # the system's own DLLs only, besides what is named above: no MinGW DLL is needed at run time.
 # Usage: cmake -DOBJDUMP=<objdump> -DBINARY=<file> -DFORMAT=pei-i386|pei-x86-64
 #              -DKIND=module|runtime_library|program -P <this file>
-cmake_minimum_required(VERSION 3.24)
+cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/binary_checks.cmake)
 execute_process(COMMAND "${OBJDUMP}" -p "${BINARY}"
     OUTPUT_VARIABLE listing

@@ -2,7 +2,7 @@
 # itself, so every block it takes goes through its own routines to the host allocator. The one
 # exception is malloc on ELF: the module tag's buffer, from the process heap, never freed.
 #   cmake -DTOOL=<nm or objdump> -DMODULE=<file> -DFORMAT=elf|pe -P check_module_heap_imports.cmake
-cmake_minimum_required(VERSION 3.24)
+cmake_minimum_required(VERSION 3.25)
 if(FORMAT STREQUAL "elf")
     execute_process(COMMAND "${TOOL}" -D --undefined-only "${MODULE}"
         OUTPUT_VARIABLE listing ERROR_VARIABLE errors RESULT_VARIABLE result)
